@@ -1,0 +1,101 @@
+// The signature core: one public header for everything the signer calls.
+//
+// Every entry point returns an integer: a byte count or 0 on success, a
+// negative CORE_E_* code on failure. Nothing throws across these functions.
+// Output buffers belong to the caller; an input length of -1 means the input
+// is NUL-terminated.
+#pragma once
+
+#include <cstdint>
+
+
+// Engine ids: the index of an engine in the engine table.
+enum : int16_t {
+  ENGINE_BUILTIN = 0,
+  ENGINE_OPENSSL = 1,
+  ENGINE_PKCS11 = 2,
+  ENGINE_CRYPTOAPI = 3,
+  ENGINE_PKCS11_EXT = 5,
+  ENGINE_PKCS11_ID = 6,
+};
+constexpr int ENGINE_COUNT = 7;
+
+// Key handle kinds.
+enum : uint16_t { KEY_KIND_EMPTY = 0, KEY_KIND_SECRET = 1, KEY_KIND_PUBLIC = 2 };
+
+// The caller-owned record of one open key; all zero means empty.
+struct KeyHandle {
+  int16_t engine_id;
+  uint16_t kind;
+  uint32_t serial;
+  char user_id[24];
+  void* engine_data;       // owned by the engine that opened the key
+  uint32_t creation_time;  // seconds since 1970-01-01 UTC, 0 = unknown
+};
+
+enum CoreError : int {
+  CORE_E_ARGS = -1,
+  CORE_E_NOMEM = -2,
+  CORE_E_FORMAT = -3,
+  CORE_E_NODATA = -4,
+  CORE_E_PACKET = -5,
+  CORE_E_ALG = -6,
+  CORE_E_KEYLEN = -7,
+  CORE_E_PASSPHRASE = -8,
+  CORE_E_DOCTYPE = -9,
+  CORE_E_ARMOR_DECODE = -10,
+  CORE_E_ARMOR_ENCODE = -11,
+  CORE_E_ENGINE = -12,
+  CORE_E_NOT_READY = -13,
+  CORE_E_NOT_SUPPORTED = -14,
+  CORE_E_FILE_NOT_FOUND = -15,
+  CORE_E_READ_FILE = -16,
+  CORE_E_INVALID_KEY = -17,
+  CORE_E_SIGN = -18,
+  CORE_E_NO_PUBLIC_KEY = -19,
+  CORE_E_VERIFY = -20,
+  CORE_E_CREATE_FILE = -21,
+  CORE_E_WRITE_FILE = -22,
+  CORE_E_KEYCARD = -23,
+  CORE_E_GENKEY = -24,
+  CORE_E_ENCRYPT = -25,
+  CORE_E_DECRYPT = -26,
+  CORE_E_SENDER = -27,
+};
+
+// Engine control commands (core_ctrl answers 0 and 1 itself).
+enum CtrlCommand : int {
+  CTRL_READY = 0,
+  CTRL_LOAD_STATUS = 1,
+  CTRL_SET_PIN = 2,             // const char* pin
+  CTRL_LOAD_LIBRARY = 3,        // const char* path
+  CTRL_TOKEN_COUNT = 4,         // -
+  CTRL_TOKEN_NAME = 5,          // int index, char* out, int size
+  CTRL_SELECT_TOKEN = 6,        // int index
+  CTRL_LIST_SECRET_KEYS = 7,    // KeyHandle* array, int capacity
+  CTRL_LIST_PUBLIC_KEYS = 8,    // KeyHandle* array, int capacity
+  CTRL_EXPORT_PEM = 9,          // KeyHandle*, const char* pass, char* out, int size
+  CTRL_IMPORT_PEM = 10,         // KeyHandle*, const char* pass, const char* pem, int len
+  CTRL_KEY_BITS = 11,           // KeyHandle*
+  CTRL_DELETE_KEY = 13,         // uint32_t serial
+  CTRL_INIT_TOKEN = 14,         // int index
+  CTRL_READ_DATA = 15,          // const char* label, uint8_t* out, int size
+  CTRL_WRITE_DATA = 16,         // const char* label, const uint8_t* data, int len
+  CTRL_DELETE_DATA = 17,        // const char* label
+  CTRL_TOKEN_INFO_EXT = 18,     // int* out
+  CTRL_PIN_FINAL_TRY = 19,      // -
+  CTRL_PIN_LOCKED = 20,         // -
+};
+
+// Core session.
+int core_init();
+int core_done();
+int core_ctrl(int16_t engine_id, int command, ...);
+int core_open_secret_key_by_serial(int16_t engine_id, uint32_t serial, KeyHandle* key);
+int core_open_public_key_by_serial(int16_t engine_id, uint32_t serial, KeyHandle* key);
+int core_close_key(KeyHandle* key);
+
+// The string id of the user message for a core code: 0 for code 0, the
+// table's id for a known code, and the id of "Key loading error" otherwise.
+int core_error_string_id(int code);
+
