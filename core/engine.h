@@ -60,3 +60,11 @@ int pkcs11_id_register(EngineEntry* entry);
 void pkcs11_id_reset(EngineEntry* entry);
 int capi_register(EngineEntry* entry);
 void capi_reset(EngineEntry* entry);
+
+// The checks made before a call is routed: 0, or CORE_E_ENGINE for an id
+// outside 0..6, CORE_E_NOT_READY for an engine that is not ready,
+// CORE_E_NOT_SUPPORTED for an empty slot.
+int core_route_check(int16_t engine_id, const void* slot);
+
+// The table entry of an engine id, or nullptr for an id outside 0..6.
+EngineEntry* core_engine(int16_t engine_id);
