@@ -1,0 +1,85 @@
+#include "core/keycard.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "core/armor.h"
+#include "core/core.h"
+
+// TEMP until the armor codec lands.
+constexpr uint32_t kCrc24Init = 0xB704CE;
+uint32_t crc24(uint32_t crc, const uint8_t* data, size_t length);
+
+namespace {
+
+constexpr std::string_view kPrefix = "Version: 01\r\nUser ID: ";
+constexpr std::string_view kKeyLine = "\r\nUser Key: ";
+constexpr int kCheckLength = 4;
+
+// The value of a base64 character, or -1 outside the alphabet.
+int base64_value(unsigned char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+// The 24 bits of a group of 4 base64 characters, or -1 when one is invalid.
+long decode_check(std::string_view check) {
+  long value = 0;
+  for (char c : check) {
+    const int digit = base64_value(static_cast<unsigned char>(c));
+    if (digit < 0) return -1;
+    value = value << 6 | digit;
+  }
+  return value;
+}
+
+// A signed 32-bit decimal as the C library reads it: blanks, a sign, digits up
+// to the first non-digit; no digits gives 0. Overflow wraps.
+uint32_t read_serial(std::string_view text) {
+  size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  uint32_t value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) value = value * 10 + (text[at] - '0');
+  return negative ? 0u - value : value;
+}
+
+}  // namespace
+
+int parse_key_card(const char* text, int length, uint32_t* serial, char* user_id) {
+  if (text == nullptr || serial == nullptr || user_id == nullptr) return CORE_E_ARGS;
+  const size_t size = length < 0 ? std::strlen(text) : static_cast<size_t>(length);
+  // Work on a NUL-terminated copy: the text ends at its first NUL, like a C string.
+  std::unique_ptr<char[]> copy(new (std::nothrow) char[size + 1]);
+  if (!copy) return CORE_E_NOMEM;
+  std::memcpy(copy.get(), text, size);
+  copy[size] = '\0';
+  const std::string_view card(copy.get());
+
+  const size_t equals = card.rfind('=');
+  if (equals == std::string_view::npos) return CORE_E_KEYCARD;
+  const uint32_t crc = crc24(kCrc24Init, reinterpret_cast<const uint8_t*>(card.data()), equals) & 0xFFFFFF;
+  const std::string_view check = card.substr(equals + 1);
+  if (check.size() != kCheckLength) return CORE_E_KEYCARD;
+  if (!card.starts_with(kPrefix)) return CORE_E_KEYCARD;
+
+  const std::string_view rest = card.substr(kPrefix.size());
+  const std::string_view name = rest.substr(0, rest.find_first_of("\r\n"));
+  const size_t kept = std::min<size_t>(name.size(), kKeyCardUserIdMax);
+  std::memcpy(user_id, name.data(), kept);
+  user_id[kept] = '\0';
+
+  const size_t key_line = rest.find(kKeyLine);
+  if (key_line == std::string_view::npos) return CORE_E_KEYCARD;
+  *serial = read_serial(rest.substr(key_line + kKeyLine.size()));
+
+  if (decode_check(check) != static_cast<long>(crc)) return CORE_E_KEYCARD;
+  return 0;
+}
