@@ -8,10 +8,6 @@
 #include "core/armor.h"
 #include "core/core.h"
 
-// TEMP until the armor codec lands.
-constexpr uint32_t kCrc24Init = 0xB704CE;
-uint32_t crc24(uint32_t crc, const uint8_t* data, size_t length);
-
 namespace {
 
 constexpr std::string_view kPrefix = "Version: 01\r\nUser ID: ";

@@ -6,8 +6,6 @@
 
 #include "core/armor.h"
 
-uint32_t crc24(uint32_t crc, const uint8_t* data, size_t length);  // TEMP
-
 namespace testing_keycard {
 
 inline std::string base64_group(uint32_t value) {
@@ -24,7 +22,7 @@ inline std::string card_body(const std::string& user_id, const std::string& seri
 
 // Appends "=" and the base64 CRC-24 of the text.
 inline std::string with_check(const std::string& body) {
-  const uint32_t crc = crc24(0xB704CE, reinterpret_cast<const uint8_t*>(body.data()), body.size()) & 0xFFFFFF;
+  const uint32_t crc = crc24(kCrc24Init, reinterpret_cast<const uint8_t*>(body.data()), body.size()) & 0xFFFFFF;
   return body + "=" + base64_group(crc);
 }
 
