@@ -10,18 +10,18 @@
 
 namespace {
 
-DocumentRecord make_record(const char* name1, uint32_t serial1, const std::string& data,
-                           const std::string& signature) {
+// The record points at data and signature: pass texts that outlive it.
+DocumentRecord make_record(const char* name1, uint32_t serial1, const char* data, const char* signature) {
   DocumentRecord doc{};
   doc.version = 1;
   std::memcpy(doc.type, "SM", 3);
   std::snprintf(doc.name1, sizeof doc.name1, "%s", name1);
   doc.serial1 = serial1;
-  doc.data = data.data();
-  doc.data_length = static_cast<int>(data.size());
-  doc.plain_length = static_cast<int>(data.size());
-  doc.signature = signature.data();
-  doc.signature_length = static_cast<int>(signature.size());
+  doc.data = data;
+  doc.data_length = static_cast<int>(std::strlen(data));
+  doc.plain_length = doc.data_length;
+  doc.signature = signature;
+  doc.signature_length = static_cast<int>(std::strlen(signature));
   return doc;
 }
 
@@ -37,7 +37,7 @@ int read(const std::string& text, DocumentRecord* doc) {
   return read_document(text.data(), static_cast<int>(text.size()), doc);
 }
 
-const std::string kSignature = "YWJj\r\n=uhx7";
+constexpr const char* kSignature = "YWJj\r\n=uhx7";
 
 TEST(WriteDocument, Layout) {
   const std::string doc = write(make_record("Test User", 12345, "Hello", kSignature));
@@ -83,7 +83,7 @@ TEST(WriteDocument, RefusesFieldsTheFixedWidthsCannotHold) {
 
 TEST(ReadDocument, RoundTrip) {
   const std::string data = "line one\r\nEND\r\nBEGIN SIGNATURE\r\nend";  // keywords inside the block
-  auto written = make_record("Test User", 12345, data, kSignature);
+  auto written = make_record("Test User", 12345, data.c_str(), kSignature);
   std::strcpy(written.name2, "Certifier");
   written.serial2 = 99;
   std::memcpy(written.type, "NS", 3);
