@@ -89,7 +89,10 @@ int open_key_by_serial(int16_t engine_id, uint32_t serial, KeyHandle* key, uint1
   key->serial = serial;
   key->kind = kind;
   key->engine_id = engine_id;
-  return open(&cert, key);
+  // A failed open leaves an empty handle, not one that names a key.
+  const int result = open(&cert, key);
+  if (result != 0) std::memset(key, 0, sizeof *key);
+  return result;
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ bool RsaCrtContext::init(const RsaPrivateKey& key) {
   dp_ = secret_number(key.prime_exponent[0], sizeof key.prime_exponent[0]);
   dq_ = secret_number(key.prime_exponent[1], sizeof key.prime_exponent[1]);
   coefficient_ = secret_number(key.coefficient, sizeof key.coefficient);
-  if (!n_.ok() || n_.is_zero() || !usable_prime(p_) || !usable_prime(q_) || !dp_.ok() || !dq_.ok() ||
+  if (!n_.ok() || n_.is_zero() || n_.bits() > static_cast<int>(key.bits) || !usable_prime(p_) || !usable_prime(q_) || !dp_.ok() || !dq_.ok() ||
       !coefficient_.ok())
     return false;
   BnContext ctx;

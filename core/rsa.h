@@ -42,7 +42,8 @@ constexpr size_t rsa_modulus_bytes(uint32_t bits) { return (static_cast<size_t>(
 class RsaCrtContext {
  public:
   // Decodes the key; false when it cannot be used for the private operation
-  // (a zero modulus, a prime below 3 or an even prime, or no memory).
+  // (a zero modulus or one longer than the bit count, a prime below 3 or an
+  // even prime, or no memory).
   bool init(const RsaPrivateKey& key);
 
  private:

@@ -15,10 +15,6 @@ void reset_empty(EngineEntry* entry) {
 }
 }  // namespace
 
-int builtin_register(EngineEntry* entry) { return register_empty(entry); }
-void builtin_reset(EngineEntry* entry) { reset_empty(entry); }
-int openssl_register(EngineEntry* entry) { return register_empty(entry); }
-void openssl_reset(EngineEntry* entry) { reset_empty(entry); }
 int pkcs11_register(EngineEntry* entry) { return register_empty(entry); }
 void pkcs11_reset(EngineEntry* entry) { reset_empty(entry); }
 int pkcs11_ext_register(EngineEntry* entry) { return register_empty(entry); }

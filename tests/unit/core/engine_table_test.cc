@@ -58,6 +58,26 @@ TEST_F(EngineTable, ClosingAnEmptyKindClearsTheHandle) {
   EXPECT_TRUE(all_zero(key));
 }
 
+TEST_F(EngineTable, FailedOpenLeavesAnEmptyHandle) {
+  // The file-key engines find no key behind a bare serial number.
+  for (int16_t id : {ENGINE_BUILTIN, ENGINE_OPENSSL}) {
+    KeyHandle key{};
+    EXPECT_EQ(core_open_secret_key_by_serial(id, 77, &key), CORE_E_INVALID_KEY) << id;
+    EXPECT_TRUE(all_zero(key)) << id;
+  }
+}
+
+TEST_F(EngineTable, OpenAndCloseRouteToTheEngine) {
+  KeyHandle key{};
+  ASSERT_EQ(core_open_public_key_by_serial(ENGINE_OPENSSL, 77, &key), 0);
+  EXPECT_EQ(key.engine_id, ENGINE_OPENSSL);
+  EXPECT_EQ(key.kind, KEY_KIND_PUBLIC);
+  EXPECT_EQ(key.serial, 77u);
+  EXPECT_NE(key.engine_data, nullptr);
+  EXPECT_EQ(core_close_key(&key), 0);
+  EXPECT_TRUE(all_zero(key));
+}
+
 TEST_F(EngineTable, CryptoApiAnswersNotSupported) {
   KeyHandle key{};
   EXPECT_EQ(core_ctrl(ENGINE_CRYPTOAPI, CTRL_KEY_BITS, &key), CORE_E_NOT_SUPPORTED);
