@@ -16,6 +16,13 @@ class OpenSslPem : public EngineTest {
     ASSERT_EQ(open(ENGINE_OPENSSL, KEY_KIND_PUBLIC, test_rsa_key(1024).record, public_), 0);
   }
 
+  // The keys are closed while the engine is still registered.
+  void TearDown() override {
+    core_close_key(secret_.get());
+    core_close_key(public_.get());
+    EngineTest::TearDown();
+  }
+
   static int export_pem(KeyHandle* key, const char* passphrase, char* out, int size) {
     return core_ctrl(ENGINE_OPENSSL, CTRL_EXPORT_PEM, key, passphrase, out, size);
   }
