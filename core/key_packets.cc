@@ -7,26 +7,13 @@
 #include "core/crypto.h"
 #include "core/keycert_codec.h"
 #include "core/memstream.h"
+#include "core/packets.h"
 
 namespace {
 
-constexpr int kPacketTrust = 12;
-constexpr int kPacketUserId = 13;
 constexpr uint8_t kTrustPublicKey = 0x87;
 constexpr uint8_t kTrustUserId = 0x03;
 constexpr int kScratchExtra = 2048;
-
-// Header byte: bit 7 set, bit 6 clear, type in bits 5..2, length-of-length
-// code in bits 1..0 (0: 1 byte, 1: 2 bytes, 2: 4 bytes).
-void write_packet(MemStream& out, int type, const uint8_t* body, size_t length) {
-  int code = 2;
-  if (type == kPacketTrust || type == kPacketUserId) code = 0;
-  else if (length <= 0xFFFF) code = 1;
-  const int length_bytes = code == 0 ? 1 : code == 1 ? 2 : 4;
-  out.write_byte(static_cast<uint8_t>(0x80 | type << 2 | code));
-  out.write_be(static_cast<uint32_t>(length), length_bytes);
-  out.write(body, length);
-}
 
 // A scratch buffer for packet bodies, wiped when released: it holds secret numbers.
 struct Scratch {
@@ -45,19 +32,14 @@ int read_packets(const uint8_t* data, int length, KeyCertRecord* cert, const cha
   return codec_call([&] {
     MemStream in = MemStream::for_reading(data, static_cast<size_t>(length));
     while (in.remaining() > 0) {
-      const uint8_t header = in.read_byte();
-      if (!(header & 0x80) || (header & 0x40)) codec_abort(CORE_E_PACKET);
-      const int code = header & 3;
-      if (code == 3) codec_abort(CORE_E_PACKET);
-      const int length_bytes = code == 0 ? 1 : code == 1 ? 2 : 4;
-      const uint32_t body_length = in.read_be(length_bytes);
-      if (body_length > in.remaining()) codec_abort(CORE_E_PACKET);
-      const int type = header >> 2 & 0x0F;
+      const PacketHeader header = read_packet_header(in);
+      const int type = header.type;
+      const size_t body_length = header.length;
       if (type == kPacketSecretKey || type == kPacketPublicKey) {
         MemStream body = MemStream::for_reading(in.current(), body_length);
         read_key_certificate(body, type, cert, passphrase);
       }
-      in.seek(body_length, MemStream::kFromPosition);
+      in.seek(static_cast<ptrdiff_t>(body_length), MemStream::kFromPosition);
     }
     return 0;
   });
@@ -79,10 +61,10 @@ int write_packets(uint8_t* out, int capacity, const KeyCertRecord* cert, const c
     write_packet(stream, is_public ? kPacketPublicKey : kPacketSecretKey, scratch.data.get(), body.position());
     if (certificate) *certificate = {static_cast<int>(start), static_cast<int>(stream.position() - start)};
 
-    if (is_public) write_packet(stream, kPacketTrust, &kTrustPublicKey, 1);
+    if (is_public) write_packet(stream, PACKET_TRUST, &kTrustPublicKey, 1);
     if (user_id) {
-      write_packet(stream, kPacketUserId, reinterpret_cast<const uint8_t*>(user_id), std::strlen(user_id));
-      if (is_public) write_packet(stream, kPacketTrust, &kTrustUserId, 1);
+      write_packet(stream, PACKET_USER_ID, reinterpret_cast<const uint8_t*>(user_id), std::strlen(user_id));
+      if (is_public) write_packet(stream, PACKET_TRUST, &kTrustUserId, 1);
     }
     return static_cast<int>(stream.position());
   });

@@ -4,6 +4,7 @@
 
 #include "core/crypto.h"
 #include "core/idea_cfb.h"
+#include "core/packets.h"
 
 namespace {
 
@@ -70,21 +71,14 @@ void read_secret_number(MemStream& body, uint8_t* field, int field_size, Certifi
   *checksum = static_cast<uint16_t>(*checksum + byte_sum(value, bytes));
 }
 
-// Writes a number from its field; returns where its value bytes start in the
-// field and their count through bytes_out.
+// Writes the bit count of a number field; its value byte count goes to bytes_out.
 void write_number_length(MemStream& body, const uint8_t* field, int field_size, int* bytes_out,
                          uint16_t* checksum) {
-  const int bits = number_bit_count(field, field_size);
+  const int bits = static_cast<int>(number_bits(field, field_size));
   const uint8_t count[2] = {static_cast<uint8_t>(bits >> 8), static_cast<uint8_t>(bits)};
   body.write(count, 2);
   if (checksum) *checksum = static_cast<uint16_t>(*checksum + count[0] + count[1]);
   *bytes_out = (bits + 7) / 8;
-}
-
-void write_public_number(MemStream& body, const uint8_t* field, int field_size) {
-  int bytes = 0;
-  write_number_length(body, field, field_size, &bytes, nullptr);
-  body.write(field + field_size - bytes, bytes);
 }
 
 void write_secret_number(MemStream& body, const uint8_t* field, int field_size, CertificateCipher& cipher,
@@ -109,16 +103,6 @@ void write_secret_number(MemStream& body, const uint8_t* field, int field_size, 
 }
 
 }  // namespace
-
-int number_bit_count(const uint8_t* field, int field_size) {
-  for (int i = 0; i < field_size; ++i) {
-    if (field[i] == 0) continue;
-    int bits = 8;
-    while (!(field[i] & 1 << (bits - 1))) --bits;
-    return (field_size - i - 1) * 8 + bits;
-  }
-  return 0;
-}
 
 void read_key_certificate(MemStream& body, int packet_type, KeyCertRecord* cert, const char* passphrase) {
   CertificateCipher cipher(passphrase);
@@ -162,8 +146,8 @@ void write_key_certificate(MemStream& body, const KeyCertRecord* cert, const cha
   body.write_be(cert->creation_time, 4);
   body.write_be(cert->check_word, 2);
   body.write_byte(static_cast<uint8_t>(cert->algorithm));
-  write_public_number(body, cert->n, sizeof cert->n);
-  write_public_number(body, cert->e, sizeof cert->e);
+  write_number(body, cert->n, sizeof cert->n);
+  write_number(body, cert->e, sizeof cert->e);
   if (cert->packet_type == kPacketPublicKey) return;
 
   CertificateCipher cipher(passphrase);

@@ -6,10 +6,11 @@
 
 #include "core/keycert.h"
 #include "core/memstream.h"
+#include "core/packets.h"
 
 constexpr int kKeyCertVersion = 3;
-constexpr int kPacketSecretKey = 5;
-constexpr int kPacketPublicKey = 6;
+constexpr int kPacketSecretKey = PACKET_SECRET_KEY;
+constexpr int kPacketPublicKey = PACKET_PUBLIC_KEY;
 constexpr int kInitialBlockSize = 8;
 
 // Reads a packet body into cert. A non-empty passphrase deciphers the secret
@@ -24,6 +25,3 @@ void read_key_certificate(MemStream& body, int packet_type, KeyCertRecord* cert,
 // stream's codes when the body does not fit.
 void write_key_certificate(MemStream& body, const KeyCertRecord* cert, const char* passphrase,
                            const uint8_t initial_block[kInitialBlockSize]);
-
-// The bit count of a right-aligned big-endian number field.
-int number_bit_count(const uint8_t* field, int field_size);
