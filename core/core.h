@@ -95,6 +95,28 @@ int core_open_secret_key_by_serial(int16_t engine_id, uint32_t serial, KeyHandle
 int core_open_public_key_by_serial(int16_t engine_id, uint32_t serial, KeyHandle* key);
 int core_close_key(KeyHandle* key);
 
+// Key files (secret key documents, key cards, public key cards).
+// Opens the secret key of an "NM" document (length < 0: NUL-terminated) with
+// the passphrase; the handle is empty after any failure.
+int core_open_secret_key(int16_t engine_id, const char* text, int length, const char* passphrase,
+                         KeyHandle* key);
+// Checks a key card and has the engine generate a key pair of the given
+// modulus size into both handles.
+int core_generate_keys(int16_t engine_id, const char* key_card, int length, KeyHandle* secret_key,
+                       KeyHandle* public_key, int bits);
+// The "NM" document of a secret key, protected by the passphrase when it is
+// not empty: its length, or an error code.
+int core_export_secret_key(char* out, int capacity, const char* passphrase, KeyHandle* secret_key);
+// Writes the "NM" document and a line break to the file, replacing it only
+// once the whole document is ready: the bytes written, or an error code.
+int core_save_secret_key(const char* path, const char* passphrase, KeyHandle* secret_key);
+// The public key card ("NS" document) of a public key, certified by the secret
+// key when one is given: its length, or an error code.
+int core_export_public_card(char* out, int capacity, KeyHandle* public_key, KeyHandle* certifying_key);
+// Adds the card to a card collection file, replacing a card with the same
+// serial: the bytes written, or an error code.
+int core_store_public_card(const char* path, KeyHandle* public_key, KeyHandle* certifying_key);
+
 // The string id of the user message for a core code: 0 for code 0, the
 // table's id for a known code, and the id of "Key loading error" otherwise.
 int core_error_string_id(int code);
