@@ -105,7 +105,8 @@ TEST_F(SecretKeyDocument, DamagedOrWrongDocuments) {
   };
   for (const auto& c : cases) {
     KeyHandle key{};
-    EXPECT_EQ(core_open_secret_key(ENGINE_BUILTIN, c.text.c_str(), -1, "pw", &key), c.expected) << c.text;
+    const int length = static_cast<int>(c.text.size());
+    EXPECT_EQ(core_open_secret_key(ENGINE_BUILTIN, c.text.c_str(), length, "pw", &key), c.expected) << c.text;
     EXPECT_TRUE(all_zero(&key, sizeof key));
   }
 }
@@ -122,7 +123,7 @@ TEST_F(SecretKeyDocument, BlankLinesAndNameLineSerial) {
 
 TEST_F(SecretKeyDocument, EngineChecksBeforeReading) {
   const std::string text = export_secret("pw");
-  for (int16_t engine : {int16_t{4}, int16_t{7}, int16_t{-1}, ENGINE_CRYPTOAPI}) {
+  for (int16_t engine : {int16_t{4}, int16_t{7}, int16_t{-1}, int16_t{ENGINE_CRYPTOAPI}}) {
     KeyHandle key{};
     const int expected = engine == 4 ? CORE_E_NOT_READY : engine == ENGINE_CRYPTOAPI ? CORE_E_NOT_SUPPORTED
                                                                                       : CORE_E_ENGINE;
