@@ -60,10 +60,4 @@ TEST_F(Builtin, AttachedKeysSignLikeOpenedOnes) {
   EXPECT_EQ(refused->engine_data, nullptr);
 }
 
-TEST_F(Builtin, KeyGenerationIsNotSupportedYet) {
-  KeyHandle secret{}, pub{};
-  EXPECT_EQ(engine(ENGINE_BUILTIN).generate_keys(&secret, &pub, 1024), CORE_E_NOT_SUPPORTED);
-  EXPECT_EQ(engine(ENGINE_OPENSSL).generate_keys(&secret, &pub, 1024), CORE_E_NOT_SUPPORTED);
-}
-
 }  // namespace

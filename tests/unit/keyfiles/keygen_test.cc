@@ -102,7 +102,9 @@ TEST(KeyGeneration, KeyPairIsConsistent) {
     EXPECT_EQ(BN_num_bits(n), bits);
     EXPECT_TRUE(BN_is_word(e, 65537));
     EXPECT_GT(BN_cmp(p, q), 0);
-    EXPECT_EQ(0, BN_cmp(e, bn(pub.exponent, 256)));
+    BIGNUM* public_e = bn(pub.exponent, 256);
+    EXPECT_EQ(0, BN_cmp(e, public_e));
+    BN_free(public_e);
     RSA* rsa = RSA_new();
     RSA_set0_key(rsa, n, e, d);
     RSA_set0_factors(rsa, p, q);
