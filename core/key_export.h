@@ -21,5 +21,10 @@ inline void copy_user_id(char* field, size_t field_size, const char* user_id, si
   std::memcpy(field, user_id, strnlen(user_id, max));
 }
 
+// Replaces a key file with data once all of it is ready: 0, or
+// CORE_E_CREATE_FILE when the file cannot be made, CORE_E_WRITE_FILE when
+// its bytes cannot be written. The old file stays as it was on failure.
+int replace_key_file(const char* path, const void* data, size_t length);
+
 // Seconds since 1970-01-01 UTC, cut to 32 bits.
 uint32_t current_time32();

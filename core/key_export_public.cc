@@ -12,7 +12,7 @@
 #include "core/keycert_codec.h"
 #include "core/packets.h"
 #include "core/user_id_check.h"
-#include "platform/file_replace.h"
+#include "platform/read_whole_file.h"
 
 namespace {
 
@@ -122,13 +122,7 @@ int core_store_public_card(const char* path, KeyHandle* public_key, KeyHandle* c
   content.insert(content.end(), {'\r', '\n'});
   content.insert(content.end(), file.begin() + after, file.end());
 
-  switch (platform::replace_file(path, content.data(), content.size())) {
-    case platform::FileReplace::kOk:
-      return static_cast<int>(old_card.found ? content.size() : static_cast<size_t>(length) + 2);
-    case platform::FileReplace::kCreateFailed:
-      return CORE_E_CREATE_FILE;
-    case platform::FileReplace::kWriteFailed:
-      break;
-  }
-  return CORE_E_WRITE_FILE;
+  const int rc = replace_key_file(path, content.data(), content.size());
+  if (rc != 0) return rc;
+  return static_cast<int>(old_card.found ? content.size() : static_cast<size_t>(length) + 2);
 }

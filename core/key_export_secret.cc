@@ -1,4 +1,5 @@
 // Export of a secret key as an "NM" document and its key file.
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -11,7 +12,7 @@
 #include "core/key_export.h"
 #include "core/key_packets.h"
 #include "core/keycert_codec.h"
-#include "platform/file_replace.h"
+#include "platform/replace_file.h"
 #include "platform/random.h"
 
 namespace {
@@ -80,6 +81,12 @@ void fill_certificate_identity(KeyCertRecord* cert, int packet_type, const KeyHa
   cert->algorithm = 1;
 }
 
+int replace_key_file(const char* path, const void* data, size_t length) {
+  if (platform::replace_file(path, data, length)) return 0;
+  // Out of room or a failing device: the file could be made, its bytes not written.
+  return errno == ENOSPC || errno == EIO || errno == EFBIG ? CORE_E_WRITE_FILE : CORE_E_CREATE_FILE;
+}
+
 uint32_t current_time32() { return static_cast<uint32_t>(std::time(nullptr)); }
 
 int core_export_secret_key(char* out, int capacity, const char* passphrase, KeyHandle* secret_key) {
@@ -97,13 +104,6 @@ int core_save_secret_key(const char* path, const char* passphrase, KeyHandle* se
   const int length = core_export_secret_key(document.data.get(), kKeyFileBufferSize - 2, passphrase, secret_key);
   if (length <= 0) return length;
   std::memcpy(document.data.get() + length, "\r\n", 2);
-  switch (platform::replace_file(path, document.data.get(), static_cast<size_t>(length) + 2)) {
-    case platform::FileReplace::kOk:
-      return length + 2;
-    case platform::FileReplace::kCreateFailed:
-      return CORE_E_CREATE_FILE;
-    case platform::FileReplace::kWriteFailed:
-      break;
-  }
-  return CORE_E_WRITE_FILE;
+  const int rc = replace_key_file(path, document.data.get(), static_cast<size_t>(length) + 2);
+  return rc == 0 ? length + 2 : rc;
 }
