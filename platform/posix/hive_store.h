@@ -1,0 +1,31 @@
+// The hive files: one ".reg" text file per hive under $XDG_CONFIG_HOME/velixcom/
+// (default ~/.config/velixcom/), mode 0600.
+//
+// A change is a read-modify-write under an exclusive lock on a companion lock
+// file, stored by writing a temporary file, syncing it and renaming it over the
+// hive, so a reader (which takes no lock) always sees one complete file. A file
+// that cannot be read whole is set aside under a ".damaged-..." name and
+// replaced by what could be read from it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/reg_file.h"
+#include "platform/registry.h"
+
+namespace platform::posix {
+
+// The directory that holds the hive files.
+std::string hive_directory();
+std::string hive_file_path(RegHive hive);
+
+// The hive as stored now (empty when there is no file).
+HiveData load_hive(RegHive hive);
+
+// Runs change on the stored hive under the lock; when it returns kRegOk and
+// sets *changed, the hive is stored. The result is change's result, or
+// kRegCannotWrite when the hive could not be stored.
+long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed)>& change);
+
+}  // namespace platform::posix

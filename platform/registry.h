@@ -1,0 +1,97 @@
+// The registry: hives of keys that hold typed values, reached through key paths
+// such as "SoftWare\\VelixCom". Key and value names compare without regard to
+// ASCII letter case; a key keeps the spelling it was created with. Value data
+// are kept byte for byte, whatever their type.
+//
+// Results are the Windows error numbers (kRegOk is ERROR_SUCCESS, ...), and each
+// operation behaves like its Windows counterpart, named beside it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+enum class RegHive { kCurrentUser, kClassesRoot };
+
+// Value types (REG_*).
+enum RegType : uint32_t {
+  kRegNone = 0,
+  kRegSz = 1,
+  kRegExpandSz = 2,
+  kRegBinary = 3,
+  kRegDword = 4,
+};
+
+// Results (ERROR_*).
+enum RegResult : long {
+  kRegOk = 0,                   // ERROR_SUCCESS
+  kRegNotFound = 2,             // ERROR_FILE_NOT_FOUND: no such key or value
+  kRegAccessDenied = 5,         // ERROR_ACCESS_DENIED: deleting a key that has subkeys
+  kRegInvalidHandle = 6,        // ERROR_INVALID_HANDLE: the key is not open
+  kRegInvalidParameter = 87,    // ERROR_INVALID_PARAMETER
+  kRegMoreData = 234,           // ERROR_MORE_DATA: a name or the data does not fit
+  kRegNoMoreItems = 259,        // ERROR_NO_MORE_ITEMS: enumeration index past the end
+  kRegKeyDeleted = 1018,        // ERROR_KEY_DELETED: the open key was deleted meanwhile
+  kRegCannotWrite = 1013,       // ERROR_CANTWRITE: the hive could not be stored
+};
+
+// An open key. Changes are stored at once (each one a complete, atomic save of
+// the hive) and are seen by every handle and every process from then on.
+class RegKey {
+ public:
+  RegKey() = default;
+  RegKey(RegKey&& other) noexcept;
+  RegKey& operator=(RegKey&& other) noexcept;
+  RegKey(const RegKey&) = delete;
+  RegKey& operator=(const RegKey&) = delete;
+  ~RegKey() { Close(); }
+
+  // RegOpenKeyEx: the key must exist. An empty path opens the hive's root.
+  long Open(RegHive hive, std::string_view path);
+  // RegCreateKeyEx: opens the key, creating it and its missing parents.
+  long Create(RegHive hive, std::string_view path);
+  // RegCloseKey.
+  void Close();
+  bool is_open() const { return open_; }
+
+  // RegQueryValueEx. type and size may be null. With data null, *size receives
+  // the data's length. When *size is too small: kRegMoreData, and *size
+  // receives the length needed.
+  long QueryValue(std::string_view name, uint32_t* type, void* data, uint32_t* size) const;
+
+  // RegSetValueEx: creates or replaces the value with exactly these bytes.
+  long SetValue(std::string_view name, uint32_t type, const void* data, uint32_t size);
+
+  // RegEnumValue, in the order the values were created. *name_size is the
+  // capacity of name in bytes, the terminating NUL included; on success it
+  // receives the name's length without the NUL. data and data_size may be null.
+  // A name or data that does not fit gives kRegMoreData; an index past the last
+  // value gives kRegNoMoreItems.
+  long EnumValue(uint32_t index, char* name, uint32_t* name_size, uint32_t* type, void* data,
+                 uint32_t* data_size) const;
+
+  // RegEnumKeyEx: the name of the index-th direct subkey.
+  long EnumKey(uint32_t index, std::string* name) const;
+
+  // RegDeleteValue.
+  long DeleteValue(std::string_view name);
+
+  // RegDeleteKey: deletes a subkey that has no subkeys of its own
+  // (kRegAccessDenied otherwise).
+  long DeleteSubKey(std::string_view subkey);
+
+  // RegDeleteTree: deletes a subkey with everything below it.
+  long DeleteTree(std::string_view subkey);
+
+ private:
+  long Check() const;
+
+  RegHive hive_ = RegHive::kCurrentUser;
+  std::string path_;
+  bool open_ = false;
+};
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#include "signer/digest_prefix.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#ifndef VELIX_DIGEST_PREFIX
+#define VELIX_DIGEST_PREFIX "5f3a9c0e71d24b86e2a7"
+#endif
+
+namespace {
+
+constexpr int hex_value(char c) {
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c - 'A' + 10;
+}
+
+constexpr bool all_hex(std::string_view s) {
+  for (const char c : s)
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+  return true;
+}
+
+constexpr std::string_view kPrefixHex = VELIX_DIGEST_PREFIX;
+static_assert(kPrefixHex.size() == 20 && all_hex(kPrefixHex),
+              "VELIX_DIGEST_PREFIX must be 20 hex digits");
+
+template <size_t N>
+constexpr std::array<uint8_t, N> bytes_at(size_t first_byte) {
+  std::array<uint8_t, N> out{};
+  for (size_t i = 0; i < N; ++i)
+    out[i] = static_cast<uint8_t>(hex_value(kPrefixHex[2 * (first_byte + i)]) * 16 +
+                                  hex_value(kPrefixHex[2 * (first_byte + i) + 1]));
+  return out;
+}
+
+constexpr auto kPart8 = bytes_at<8>(0);
+constexpr auto kPart2 = bytes_at<2>(8);
+
+}  // namespace
+
+void assemble_digest_prefix(uint8_t out[10]) {
+  std::memcpy(out, kPart8.data(), kPart8.size());
+  std::memcpy(out + kPart8.size(), kPart2.data(), kPart2.size());
+}
