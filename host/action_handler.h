@@ -1,0 +1,37 @@
+// Handlers carry out the "action" of one request and supply the response's
+// "error" and "result".
+#pragma once
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QMap>
+#include <QString>
+
+#include <cstdint>
+
+class ActionHandler {
+ public:
+  virtual ~ActionHandler() = default;
+
+  // Carries out the action; true when it was recognised (callers ignore it).
+  virtual bool handle(const QString& action, const QJsonObject& args) = 0;
+  virtual QJsonObject result() const = 0;
+  virtual int32_t error() const { return error_; }
+
+ protected:
+  int32_t error_ = 0;
+  QMap<QString, QJsonValue> result_;
+};
+
+// Answers every request whose type no handler serves: error 5, the request's
+// args handed back unchanged.
+class DefaultHandler : public ActionHandler {
+ public:
+  static constexpr int32_t kUnknownType = 5;
+
+  bool handle(const QString& action, const QJsonObject& args) override;
+  QJsonObject result() const override { return args_; }
+
+ private:
+  QJsonObject args_;
+};

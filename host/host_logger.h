@@ -1,0 +1,42 @@
+// The host's log: one file per run under ~/<application name>/, named by date
+// and process id; every Qt message becomes one flushed line in it.
+#pragma once
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <QtGlobal>
+
+class HostLogger {
+ public:
+  // Created on first use, closed at process end.
+  static HostLogger& instance();
+
+  // Needs the application object: creates the log directory, removes old
+  // logs, opens this run's file, installs the message handler and logs where
+  // the program runs from. Failures are silent: the messages are then lost.
+  void initialise();
+
+  // "yyyy.MM.dd-<pid>.log" for the given day.
+  static QString fileName(const QDate& date, qint64 pid);
+  // "hh::mm::ss [T]: message" without the line end.
+  static QString formatLine(QtMsgType type, const QString& message, const QTime& time);
+
+  // Logs whose creation is this many midnights or more in the past are removed.
+  static constexpr int kKeepDays = 31;
+
+  ~HostLogger();
+  HostLogger(const HostLogger&) = delete;
+  HostLogger& operator=(const HostLogger&) = delete;
+
+ private:
+  HostLogger() = default;
+  static void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message);
+  void write(QtMsgType type, const QString& message);
+
+  QFile file_;
+};
+
+// Removes the "*.log" files of `directory` created kKeepDays or more midnights
+// before `now`, unless another process is cleaning the directory right now.
+void remove_old_logs(const QString& directory, const QDateTime& now);

@@ -1,0 +1,19 @@
+// velixhost: the browser's native-messaging host. One request per process:
+// start, read, answer, exit.
+#include <QApplication>
+#include <QTimer>
+
+#include "host/controller.h"
+#include "host/display_choice.h"
+#include "host/host_logger.h"
+
+int main(int argc, char** argv) {
+  choose_offscreen_without_display(argc, argv);
+  QApplication application(argc, argv);
+  HostLogger::instance().initialise();
+
+  Controller controller;
+  QTimer::singleShot(0, &controller, &Controller::handleRequest);
+  QObject::connect(&controller, &Controller::Done, &application, &QCoreApplication::quit);
+  return application.exec();
+}

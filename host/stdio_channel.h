@@ -1,0 +1,46 @@
+// The browser's native-messaging framing on standard input and output: a
+// 4-byte length in the machine's byte order, then that many bytes of UTF-8 JSON.
+#pragma once
+
+#include <QByteArray>
+
+#include <cstdint>
+#include <cstdio>
+#include <istream>
+
+class StdioChannel {
+ public:
+  // State codes: why the last read or write failed.
+  enum : int32_t {
+    kOk = 0,
+    kEmptyRequest = 1,     // the announced length is 0, or the input ended before it
+    kNoMemory = 2,         // no buffer of the announced length (or it is over the limit)
+    kInputFailed = 3,      // the standard input stream object is already failed
+    kEmptyResponse = 4,    // nothing to write
+  };
+
+  // Longest request accepted; a longer one is refused before anything of it is read.
+  static constexpr uint32_t kMaxRequestLength = 64u * 1024 * 1024;
+
+  // Binds to the process's standard input and output and switches both to binary mode.
+  StdioChannel();
+  // Binds to other streams (tests); `guard` stands in for the standard input object.
+  StdioChannel(FILE* in, FILE* out, const std::istream& guard);
+
+  // Reads one request; its length, or 0 with the state set.
+  uint32_t readRequest();
+  // Replaces the buffer with the response and clears the state.
+  void setResponse(const QByteArray& response);
+  // Writes the framed response; its body length, or 0 with the state set.
+  uint32_t writeResponse();
+
+  int32_t state() const { return state_; }
+  const QByteArray& buffer() const { return buffer_; }
+
+ private:
+  FILE* in_;
+  FILE* out_;
+  const std::istream& guard_;
+  int32_t state_ = kOk;
+  QByteArray buffer_;
+};

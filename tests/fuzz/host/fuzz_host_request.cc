@@ -1,0 +1,37 @@
+// Request parsing: any bytes as a request body must give a compact JSON
+// object with the five response keys.
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtGlobal>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "host/host_request.h"
+
+namespace {
+void discard(QtMsgType, const QMessageLogContext&, const QString&) {}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  qInstallMessageHandler(discard);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const QByteArray body(reinterpret_cast<const char*>(data), static_cast<int>(size));
+  const QByteArray response = process_host_request(body);
+  QJsonParseError error;
+  const QJsonDocument document = QJsonDocument::fromJson(response, &error);
+  if (error.error != QJsonParseError::NoError || !document.isObject()) std::abort();
+  const QJsonObject object = document.object();
+  if (object.size() != 5 || !object.value("result").isObject() || !object.value("uid").isString() ||
+      !object.value("type").isString() || !object.value("action").isString())
+    std::abort();
+  const int code = object.value("error").toInt(-1);
+  if (code != 5 && code != 1001) std::abort();
+  if (response.contains('\n')) std::abort();  // compact form
+  return 0;
+}
