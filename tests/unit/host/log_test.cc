@@ -105,4 +105,22 @@ TEST(HostLog, NoCleanUpWhileAnotherProcessCleans) {
   EXPECT_FALSE(QFile::exists(dir + "old31.log"));
 }
 
+// A host killed while cleaning leaves its guard behind; that must not stop
+// every later clean-up.
+TEST(HostLog, GuardLeftByAKilledProcessIsTakenOver) {
+  HostHome home;
+  ASSERT_TRUE(QDir().mkpath(home.logDir()));
+  const QString dir = home.logDir() + "/";
+  touch(dir + "old31.log", days_ago(31));
+  {
+    QFile guard(dir + "clear_old_logs.lock");
+    ASSERT_TRUE(guard.open(QIODevice::WriteOnly));
+    guard.write("2147483646\nvelixhost\nanother-host\n");
+    guard.flush();
+    ASSERT_TRUE(guard.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+  }
+  ASSERT_TRUE(home.run(QByteArray()).finished);
+  EXPECT_FALSE(QFile::exists(dir + "old31.log"));
+}
+
 }  // namespace
