@@ -39,7 +39,8 @@ enum RegResult : long {
 };
 
 // An open key. Changes are stored at once (each one a complete, atomic save of
-// the hive) and are seen by every handle and every process from then on.
+// the hive) and are seen by every handle and every process from then on, unless
+// a RegBatch groups them.
 class RegKey {
  public:
   RegKey() = default;
@@ -92,6 +93,20 @@ class RegKey {
   RegHive hive_ = RegHive::kCurrentUser;
   std::string path_;
   bool open_ = false;
+};
+
+// Groups the changes this thread makes through RegKey until the outermost
+// batch ends: each hive that was changed is then stored once, so other
+// processes see all of the changes or none of them, and two processes saving
+// at once leave the one or the other whole. While a batch has changed a hive,
+// other writers of that hive wait for the batch to end; this thread reads its
+// own changes. Batches nest.
+class RegBatch {
+ public:
+  RegBatch();
+  ~RegBatch();
+  RegBatch(const RegBatch&) = delete;
+  RegBatch& operator=(const RegBatch&) = delete;
 };
 
 }  // namespace platform

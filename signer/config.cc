@@ -74,6 +74,7 @@ void Config::Load() {
 }
 
 void Config::Save() const {
+  platform::RegBatch batch;  // one store: another process sees the whole save or none of it
   keyList.Save();
   RegKey key;
   if (key.Create(RegHive::kCurrentUser, kConfigKeyPath) != platform::kRegOk) return;

@@ -59,6 +59,7 @@ void KeyList::Load() {
 }
 
 void KeyList::Save() const {
+  platform::RegBatch batch;
   RegKey root;
   if (root.Open(RegHive::kCurrentUser, "") == platform::kRegOk) root.DeleteSubKey(kKeyListKeyPath);
   RegKey key;

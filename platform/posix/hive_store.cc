@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <optional>
 
 namespace platform::posix {
@@ -143,6 +144,23 @@ HiveData load_locked(RegHive hive) {
   return std::move(parsed.hive);
 }
 
+// The batch open on this thread, per hive: its lock and its changed content.
+struct OpenBatch {
+  struct Hive {
+    std::unique_ptr<HiveLock> lock;
+    std::optional<HiveData> data;
+    bool changed = false;
+  };
+  int depth = 0;
+  Hive hives[2];
+};
+
+thread_local OpenBatch t_batch;
+
+OpenBatch::Hive& batch_of(RegHive hive) {
+  return t_batch.hives[hive == RegHive::kClassesRoot ? 1 : 0];
+}
+
 }  // namespace
 
 std::string hive_directory() {
@@ -157,6 +175,7 @@ std::string hive_file_path(RegHive hive) {
 }
 
 HiveData load_hive(RegHive hive) {
+  if (t_batch.depth > 0 && batch_of(hive).data) return *batch_of(hive).data;
   // Files are replaced by rename, so a reader sees a whole file without a lock.
   const std::optional<std::string> text = read_file(hive_file_path(hive));
   if (!text) return HiveData();
@@ -170,6 +189,19 @@ HiveData load_hive(RegHive hive) {
 
 long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed)>& change) {
   if (!make_directories(hive_directory())) return kRegCannotWrite;
+  if (t_batch.depth > 0) {
+    OpenBatch::Hive& batch = batch_of(hive);
+    if (!batch.data) {
+      auto lock = std::make_unique<HiveLock>(hive);
+      if (!lock->held()) return kRegCannotWrite;
+      batch.lock = std::move(lock);
+      batch.data = load_locked(hive);
+    }
+    bool changed = false;
+    const long result = change(*batch.data, &changed);
+    if (result == kRegOk && changed) batch.changed = true;
+    return result;
+  }
   HiveLock lock(hive);
   if (!lock.held()) return kRegCannotWrite;
   HiveData data = load_locked(hive);
@@ -179,6 +211,20 @@ long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed
   return write_atomically(hive_file_path(hive), format_reg_file(data, root_name(hive)))
              ? kRegOk
              : kRegCannotWrite;
+}
+
+void begin_batch() { ++t_batch.depth; }
+
+void end_batch() {
+  if (--t_batch.depth > 0) return;
+  for (RegHive hive : {RegHive::kCurrentUser, RegHive::kClassesRoot}) {
+    OpenBatch::Hive& batch = batch_of(hive);
+    if (batch.data && batch.changed)
+      write_atomically(hive_file_path(hive), format_reg_file(*batch.data, root_name(hive)));
+    batch.data.reset();
+    batch.lock.reset();  // releases the hive to other writers
+    batch.changed = false;
+  }
 }
 
 }  // namespace platform::posix

@@ -28,4 +28,10 @@ HiveData load_hive(RegHive hive);
 // kRegCannotWrite when the hive could not be stored.
 long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed)>& change);
 
+// A batch on this thread (RegBatch): from the first change of a hive until the
+// outermost end_batch, the hive stays locked and changes stay in memory;
+// end_batch stores each changed hive once.
+void begin_batch();
+void end_batch();
+
 }  // namespace platform::posix

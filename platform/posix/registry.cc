@@ -63,6 +63,10 @@ void RegKey::Close() {
   path_.clear();
 }
 
+RegBatch::RegBatch() { posix::begin_batch(); }
+
+RegBatch::~RegBatch() { posix::end_batch(); }
+
 long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
 
 long RegKey::QueryValue(std::string_view name, uint32_t* type, void* data, uint32_t* size) const {

@@ -1,0 +1,41 @@
+// The core session of the process: one core_init however many signer objects
+// are made, the one open key, and at process end the close of that key and
+// core_done. It also owns the signer lock.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "core/core.h"
+#include "signer/signer_lock.h"
+
+class CCryptoInitializer {
+ public:
+  // The process-wide instance; the first call creates it and starts the core.
+  static CCryptoInitializer& Instance();
+
+  // At process end: closes the open key, then core_done.
+  virtual ~CCryptoInitializer();
+  CCryptoInitializer(const CCryptoInitializer&) = delete;
+  CCryptoInitializer& operator=(const CCryptoInitializer&) = delete;
+
+  // Starts the core unless it has been started (core_init runs once per process).
+  void EnsureStarted();
+
+  // The open key; empty (kind 0) while no key is open. It belongs to the
+  // process: a key opened through one signer object serves all of them.
+  KeyHandle& key() { return key_; }
+  bool key_open() const { return key_.kind != KEY_KIND_EMPTY; }
+  // Closes the open key, if any, and clears the handle.
+  void CloseKey();
+
+  SignerLock& signer_lock() { return signer_lock_; }
+
+ private:
+  CCryptoInitializer();
+
+  int32_t count_ = 0;  // core starts made: 0 or 1
+  std::mutex mutex_;   // guards count_ and the close at the end
+  KeyHandle key_{};
+  SignerLock signer_lock_;
+};

@@ -1,0 +1,116 @@
+#include "signer/signer.h"
+
+#include <cstring>
+
+#include "platform/codepage.h"
+#include "platform/ui_language.h"
+#include "signer/config.h"
+#include "signer/crypto_initializer.h"
+#include "ui/message_box.h"
+
+namespace {
+
+constexpr int kStringError = 101;          // "Error"
+constexpr int kStringLibraryInUse = 117;   // "Library already in use"
+
+// A UTF-16 text ends at its first NUL, as the Windows conversions with length -1 read it.
+std::u16string_view up_to_nul(std::u16string_view text) {
+  const size_t nul = text.find(u'\0');
+  return nul == std::u16string_view::npos ? text : text.substr(0, nul);
+}
+
+}  // namespace
+
+CSigner::CSigner(SignerFlavour flavour)
+    : flavour_(flavour), session_(flavour == SignerFlavour::kComServer ? ProcessSession : own_session_) {
+  CCryptoInitializer::Instance().EnsureStarted();
+}
+
+int32_t CSigner::get_Session(std::u16string* value) {
+  if (value != nullptr) *value = platform::ansi_to_utf16(session_);
+  return kStatusOk;
+}
+
+int32_t CSigner::put_Session(std::u16string_view value) {
+  // The field holds at most 255 bytes with the NUL.
+  const auto ansi = platform::utf16_to_ansi(up_to_nul(value), kSignerTextSize - 2);
+  std::memset(session_, 0, kSignerTextSize);
+  if (ansi) std::memcpy(session_, ansi->data(), ansi->size());
+  return kStatusOk;
+}
+
+int32_t CSigner::get_Operator(int32_t* value) {
+  if (value != nullptr) *value = operator_;
+  return kStatusOk;
+}
+
+int32_t CSigner::put_Operator(int32_t value) {
+  operator_ = value;
+  return kStatusOk;
+}
+
+int32_t CSigner::get_Customer(int32_t* value) {
+  if (value != nullptr) *value = customer_;
+  return kStatusOk;
+}
+
+int32_t CSigner::put_Customer(int32_t value) {
+  customer_ = value;
+  return kStatusOk;
+}
+
+int32_t CSigner::get_Language(std::u16string* value) {
+  if (value != nullptr) *value = Config::Instance().language == platform::kLangEnglish ? u"en" : u"ru";
+  return kStatusOk;
+}
+
+int32_t CSigner::put_Language(std::u16string_view value) {
+  const auto ansi = platform::utf16_to_ansi(up_to_nul(value));
+  Config::Instance().language =
+      (ansi && *ansi == "en") ? platform::kLangEnglish : platform::kLangRussian;
+  return kStatusOk;
+}
+
+int32_t CSigner::get_Error(int32_t* value) {
+  if (value != nullptr) *value = error_;
+  return kStatusOk;
+}
+
+int32_t CSigner::get_useUtf8(int32_t* value) {
+  if (value == nullptr) return kStatusInvalidArg;
+  *value = Config::Instance().useUtf8 != 0 ? -1 : 0;
+  return kStatusOk;
+}
+
+int32_t CSigner::put_useUtf8(int32_t value) {
+  Config::Instance().useUtf8 = value != 0 ? 1 : 0;
+  return kStatusOk;
+}
+
+int32_t CSigner::get_UseScreenKbd(int32_t* value) {
+  if (value == nullptr) return kStatusInvalidArg;
+  *value = Config::Instance().VK;
+  return kStatusOk;
+}
+
+int32_t CSigner::put_UseScreenKbd(int32_t value) {
+  Config& config = Config::Instance();
+  config.VK = value;
+  config.Save();
+  return kStatusOk;
+}
+
+std::optional<SignerLockHold> CSigner::EnterOperation() {
+  if (flavour_ == SignerFlavour::kComServer) return SignerLockHold();
+  SignerLock& lock = CCryptoInitializer::Instance().signer_lock();
+  if (lock.TryLock()) return SignerLockHold(&lock);
+  ui::ShowMessageBoxFromStrings(kStringLibraryInUse, kStringError, ui::kMbOk | ui::kMbIconError);
+  return std::nullopt;
+}
+
+std::optional<SignerLockHold> CSigner::EnterSignMessage() {
+  error_ = kErrorNone;
+  std::optional<SignerLockHold> hold = EnterOperation();
+  if (!hold) error_ = kErrorLibraryInUse;
+  return hold;
+}

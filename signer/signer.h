@@ -1,0 +1,89 @@
+// CSigner: the object through which both programs use the signature core.
+// velixhost makes one per request, velixcom one per automation object; all of
+// them share the process-wide state (signer_state.h), the core session and the
+// open key (CCryptoInitializer), and Config.
+//
+// Operations have the shape of COM methods: a 32-bit status, texts as UTF-16
+// strings owned by the caller. Property accessors take no lock and never fail,
+// except the two reads that are given no result location.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "signer/signer_lock.h"
+#include "signer/signer_state.h"
+
+// Status values (the Windows HRESULT numbers).
+constexpr int32_t kStatusOk = 0;                                          // S_OK
+constexpr int32_t kStatusNotImplemented = static_cast<int32_t>(0x80004001);  // E_NOTIMPL
+constexpr int32_t kStatusInvalidArg = static_cast<int32_t>(0x80070057);      // E_INVALIDARG
+
+// Error property values (besides 1000 - c for a core code c).
+constexpr int32_t kErrorNone = 0;
+constexpr int32_t kErrorLibraryInUse = 100;
+constexpr int32_t kErrorNoMemory = 101;
+constexpr int32_t kErrorCancelled = 102;
+constexpr int32_t kErrorBadInput = 103;
+constexpr int32_t kErrorSignFailed = 104;
+
+// velixhost serialises operations with the signer lock and keeps a Session per
+// object; velixcom takes no lock and keeps one Session per process.
+enum class SignerFlavour { kHost, kComServer };
+
+class CSigner {
+ public:
+  // Starts the core if no signer object of the process has done so.
+  explicit CSigner(SignerFlavour flavour = SignerFlavour::kHost);
+  virtual ~CSigner() = default;
+  CSigner(const CSigner&) = delete;
+  CSigner& operator=(const CSigner&) = delete;
+
+  // Session: ANSI text of at most 254 bytes; a text that does not fit empties it.
+  virtual int32_t get_Session(std::u16string* value);
+  virtual int32_t put_Session(std::u16string_view value);
+  virtual int32_t get_Operator(int32_t* value);
+  virtual int32_t put_Operator(int32_t value);
+  virtual int32_t get_Customer(int32_t* value);
+  virtual int32_t put_Customer(int32_t value);
+  // Language: "en" for English (1033), "ru" for anything else; only exactly
+  // "en" selects English.
+  virtual int32_t get_Language(std::u16string* value);
+  virtual int32_t put_Language(std::u16string_view value);
+  virtual int32_t get_Error(int32_t* value);
+  // useUtf8 reads -1 when on; any non-zero value turns it on.
+  virtual int32_t get_useUtf8(int32_t* value);
+  virtual int32_t put_useUtf8(int32_t value);
+  // UseScreenKbd is Config's VK; writing it saves Config at once.
+  virtual int32_t get_UseScreenKbd(int32_t* value);
+  virtual int32_t put_UseScreenKbd(int32_t value);
+
+  // The start of every operation that takes the signer lock (Reset, EditKeys,
+  // ChangeUser, GetStatement, SignMessage, SignFile, CreateKeys): a
+  // non-blocking try. When another thread holds the lock it shows "Library
+  // already in use" and returns nullopt: the operation returns at once. A
+  // velixcom signer takes no lock and always proceeds.
+  std::optional<SignerLockHold> EnterOperation();
+  // SignMessage's start: Error becomes 0, then EnterOperation; a refusal sets
+  // Error to 100.
+  std::optional<SignerLockHold> EnterSignMessage();
+
+  SignerFlavour flavour() const { return flavour_; }
+  int32_t Customer() const { return customer_; }
+  int32_t Operator() const { return operator_; }
+  int32_t Error() const { return error_; }
+  void set_Error(int32_t error) { error_ = error; }
+  // The Session field (ANSI, NUL-terminated): the object's, or velixcom's
+  // process-wide one.
+  char* session_field() { return session_; }
+
+ private:
+  SignerFlavour flavour_;
+  int32_t customer_ = 0;
+  int32_t operator_ = 0;
+  int32_t error_ = kErrorNone;
+  char own_session_[kSignerTextSize] = {};
+  char* session_;
+};
