@@ -1,0 +1,15 @@
+// The string loader of the string table.
+#pragma once
+
+#include <string>
+
+namespace ui {
+
+// String `id` in the thread's UI language, in the ANSI code page (Russian as
+// code page 1251 bytes on a Cyrillic system). A missing string is empty.
+std::string LoadResString(int id);
+
+// Makes message boxes given by string id take their texts from LoadResString.
+void InstallResourceStrings();
+
+}  // namespace ui

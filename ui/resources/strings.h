@@ -1,0 +1,20 @@
+// The string table of both deliverables: ids 100 to 164 in English (1033)
+// and Russian (1049). Texts are kept here in UTF-8; LoadResString hands them
+// out in the ANSI code page.
+#pragma once
+
+#include <cstdint>
+
+namespace ui {
+
+constexpr uint16_t kLangEnglish = 1033;
+constexpr uint16_t kLangRussian = 1049;
+
+constexpr int kFirstStringId = 100;
+constexpr int kLastStringId = 164;
+
+// The UTF-8 text of string `id` in `language` (1033 English, any other value
+// Russian); nullptr when there is no such string.
+const char* ResourceStringUtf8(int id, uint16_t language);
+
+}  // namespace ui
