@@ -457,12 +457,14 @@ intptr_t ScriptedBackend::RunModal(int template_id, DialogWindow* parent, Dialog
   DialogLayout layout;
   if (!ResolveDialogTemplate(template_id, ThreadUiLanguage(), &layout)) return kResultFailed;
   shown_.push_back(template_id);
-  if (scripts_.empty() || scripts_.front().template_id != template_id) {
+  const auto expected = std::find_if(scripts_.begin(), scripts_.end(),
+                                     [&](const Expected& e) { return e.template_id == template_id; });
+  if (expected == scripts_.end()) {
     Problem("dialog " + std::to_string(template_id) + " opened without a script for it");
     return kResultFailed;
   }
-  Script script = std::move(scripts_.front().script);
-  scripts_.pop_front();
+  Script script = std::move(expected->script);
+  scripts_.erase(expected);
 
   ScriptedDialog dialog(this, std::move(layout), parent, proc);
   open_.push_back(&dialog);

@@ -150,7 +150,8 @@ class ScriptedBackend : public DialogBackend, public MessageBoxBackend {
   ScriptedBackend(const ScriptedBackend&) = delete;
   ScriptedBackend& operator=(const ScriptedBackend&) = delete;
 
-  // The next dialog to open must be `template_id`; `script` plays the user.
+  // The next dialog `template_id` that opens runs `script`, which plays the
+  // user; scripts for one template run in the order they were queued.
   void ExpectDialog(int template_id, Script script);
   // The next file dialog answers `path`, or is cancelled for nullopt.
   void ExpectFileDialog(std::optional<std::string> path);

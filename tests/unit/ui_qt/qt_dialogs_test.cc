@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include "signer/config.h"
+#include "tests/unit/support/temp_config_home.h"
+#include "tests/unit/ui/ui_test_util.h"
+#include "tests/unit/ui_qt/qt_driver.h"
+#include "ui/backends/qt/qt_backend.h"
+#include "ui/backends/qt/qt_controls.h"
+#include "ui/backends/qt/qt_dialog_window.h"
+#include "ui/edit_dlg.h"
+#include "ui/load_string.h"
+#include "ui/request_dlg.h"
+#include "ui/screen_keyboard_dlg.h"
+#include "ui/state_dlg.h"
+
+using namespace ui;
+using namespace ui_qt_test;
+
+namespace {
+
+void Click(QWidget* window, int id) { QTest::mouseClick(Child<QPushButton>(window, id), Qt::LeftButton); }
+
+class QtDialogs : public ::testing::Test {
+ protected:
+  qt::QtDialogBackend backend;
+};
+
+}  // namespace
+
+TEST_F(QtDialogs, KeyboardTypesWithShiftAndDigits) {
+  auto locale = ui_test::English();
+  CDlgScreenKeyboardImpl keyboard;
+  WhenShown("dialog-202", [](QWidget* w) {
+    EXPECT_EQ(Child<QPushButton>(w, 244)->text(), "a");
+    Click(w, 384);  // Shift
+    EXPECT_EQ(Child<QPushButton>(w, 244)->text(), "A");
+    EXPECT_TRUE(Child<QPushButton>(w, 383)->isChecked());
+    Click(w, 244);
+    EXPECT_FALSE(Child<QPushButton>(w, 383)->isChecked());
+    EXPECT_FALSE(Child<QPushButton>(w, 384)->isChecked());
+    Click(w, 245);
+    Click(w, 235);
+    Click(w, 1);  // Enter
+  });
+  EXPECT_EQ(keyboard.DoModal(202, nullptr), 1);
+  EXPECT_EQ(keyboard.Text(), "Ab1");
+}
+
+TEST_F(QtDialogs, KeyboardSwitchesToTheRussianLayoutThroughItsList) {
+  auto locale = ui_test::English();  // the key captions do not depend on the code page
+  CDlgScreenKeyboardImpl keyboard;
+  WhenShown("dialog-202", [](QWidget* w) {
+    Click(w, 387);  // "Lng" opens the layout list
+    auto* list = Child<QComboBox>(w, 381);
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_FALSE(Child<QPushButton>(w, 387)->isVisible());
+    // Choose "Рус" in the dropped list.
+    QTest::keyClick(list->view(), Qt::Key_Down);
+    QTest::keyClick(list->view(), Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_EQ(Child<QPushButton>(w, 387)->text(), QString::fromUtf8("Рус"));
+    EXPECT_EQ(Child<QPushButton>(w, 249)->text(), QString::fromUtf8("а"));
+    Click(w, 249);
+    Click(w, 382);  // CAPS
+    EXPECT_EQ(Child<QPushButton>(w, 249)->text(), QString::fromUtf8("А"));
+    Click(w, 249);
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  EXPECT_EQ(keyboard.DoModal(202, nullptr), 2);
+  EXPECT_EQ(keyboard.Text(), "\xE0\xC0");
+}
+
+TEST_F(QtDialogs, KeyboardEchoesIntoTheTargetFieldAndOpensBelowIt) {
+  auto locale = ui_test::English();
+  char buffer[64] = "";
+  std::string kept;
+  // The text input dialog's field stands in for a password field.
+  WhenShown("dialog-204", [&](QWidget* owner) {
+    auto* owner_window = static_cast<qt::QtDialogWindow*>(owner);
+    CDlgScreenKeyboardImpl keyboard;
+    keyboard.SetTarget({owner_window, 210});
+    WhenShown("dialog-202", [&](QWidget* w) {
+      const QLineEdit* field = Child<QLineEdit>(owner, 210);
+      EXPECT_EQ(w->frameGeometry().top(), field->mapToGlobal(QPoint(0, 0)).y() + field->height() + 2);
+      Click(w, 244);
+      Click(w, 245);
+      Click(w, 246);
+      Click(w, 385);  // Backspace
+      EXPECT_EQ(field->text(), "**");
+      Click(w, 1);
+    });
+    EXPECT_EQ(keyboard.DoModal(202, owner_window), 1);
+    kept = keyboard.Text();
+    QTest::keyClick(owner, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(AskText("t", buffer, sizeof buffer));
+  EXPECT_EQ(kept, "ab");
+}
+
+TEST_F(QtDialogs, StatementDatesShowTodayInTheShortFormat) {
+  auto locale = ui_test::English();
+  CStateDlgImp dates;
+  WhenShown("dialog-205", [](QWidget* w) {
+    auto* start = Child<QDateEdit>(w, 211);
+    EXPECT_TRUE(start->calendarPopup());
+    auto* end = Child<QDateEdit>(w, 213);
+    end->setDate(QDate(2026, 1, 31));
+    QTest::keyClick(w, Qt::Key_Return);
+  });
+  EXPECT_EQ(dates.DoModal(205, nullptr), 1);
+  const QString format = qt::ShortDateFormat();
+  EXPECT_TRUE(format.contains("yyyy")) << format.toStdString();
+  EXPECT_EQ(dates.FromDate(), QDate::currentDate().toString(format).toStdString());
+  EXPECT_EQ(dates.ToDate(), QDate(2026, 1, 31).toString(format).toStdString());
+
+  CStateDlgImp cancelled;
+  WhenShown("dialog-205", [](QWidget* w) { Click(w, 2); });
+  EXPECT_EQ(cancelled.DoModal(205, nullptr), 2);
+  EXPECT_EQ(cancelled.FromDate(), "");
+}
+
+TEST_F(QtDialogs, TextInputTakesCyrillicAsCodePage1251) {
+  auto locale = ui_test::Russian();
+  char buffer[32] = "";
+  WhenShown("dialog-204", [](QWidget* w) {
+    EXPECT_EQ(w->windowTitle(), QString::fromUtf8("Укажите имя ключа"));
+    auto* edit = Child<QLineEdit>(w, 210);
+    edit->setFocus();
+    TypeText(edit, QString::fromUtf8("Иван"));
+    Click(w, 1);
+  });
+  EXPECT_TRUE(AskText(LoadResString(109), buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "\xC8\xE2\xE0\xED");
+}
+
+TEST_F(QtDialogs, CloseButtonAndEscapeCancel) {
+  auto locale = ui_test::English();
+  char buffer[8] = "x";
+  WhenShown("dialog-204", [](QWidget* w) { w->close(); });
+  EXPECT_FALSE(AskText("t", buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "");
+}
+
+TEST_F(QtDialogs, MessageBoxesShowTheTextsInTheUserLanguage) {
+  auto locale = ui_test::Russian();
+  QString text, title;
+  WhenShown("message-box", [&](QWidget* w) {
+    auto* box = static_cast<QMessageBox*>(w);
+    text = box->text();
+    title = box->windowTitle();
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    box->button(QMessageBox::No)->click();
+  });
+  EXPECT_EQ(ShowMessageBoxFromStrings(103, 101, kMbYesNo | kMbIconWarning), kIdNo);
+  EXPECT_EQ(text, QString::fromUtf8("Кодовая фраза не верна"));
+  EXPECT_EQ(title, QString::fromUtf8("Ошибка"));
+}
+
+TEST(QtNameFilters, DoNotRepeatAPatternTheDescriptionShows) {
+  const QStringList filters = qt::QtNameFilters({{"Private key (secret.key)", "secret.key"}, {"Keys", "*.key"}});
+  EXPECT_EQ(filters, (QStringList{"Private key (secret.key)", "Keys (*.key)"}));
+}
+
+TEST_F(QtDialogs, KeyManagementAddsAKeyFileAndSelectsItByDoubleClick) {
+  TempConfigHome home;
+  Config& config = Config::Instance();
+  config.KeyIndex = 0;
+  config.ReaskIndex = 9;
+  auto locale = ui_test::English();
+  ui_test::TempDir dir;
+  const std::string path = dir.Write("secret.key", ui_test::KeyFileText("IVANOV"));
+  KeyList keys;
+  CEditDlgImp dialog;
+  dialog.SetKeyList(&keys);
+  WhenShown("dialog-203", [&](QWidget* w) {
+    WhenShown("file-dialog", [&](QWidget* f) {
+      auto* files = static_cast<QFileDialog*>(f);
+      EXPECT_EQ(files->windowTitle(), "Choose key file");
+      EXPECT_EQ(files->nameFilters().first(), "Private key (secret.key)");
+      files->selectFile(QString::fromStdString(path));
+      QMetaObject::invokeMethod(files, "accept");
+    });
+    WhenShown("dialog-204", [](QWidget* t) {
+      EXPECT_EQ(t->windowTitle(), "Enter key name");
+      EXPECT_EQ(Child<QLineEdit>(t, 210)->text(), "IVANOV");
+      QTest::keyClick(t, Qt::Key_Return);
+    });
+    Click(w, 206);  // Add: runs the two dialogs above in nested event loops
+    auto* list = Child<QListWidget>(w, 205);
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "IVANOV");
+    const QPoint line = list->visualItemRect(list->item(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line);
+    EXPECT_EQ(w->windowTitle(), "Keys management - IVANOV");
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, line);
+  });
+  EXPECT_EQ(dialog.DoModal(203, nullptr), 6);
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys.At(0)->path, path);
+  EXPECT_EQ(dialog.SelectedEntry(), keys.At(0));
+}

@@ -1,0 +1,157 @@
+#include "ui/edit_dlg.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "signer/config.h"
+#include "ui/key_file_id.h"
+#include "ui/load_string.h"
+#include "ui/reask_list.h"
+#include "ui/request_dlg.h"
+
+namespace ui {
+namespace {
+
+constexpr int kCaptionString = 106;
+constexpr int kKeyNameString = 109;
+constexpr int kSerialString = 164;
+constexpr int kNameCapacity = 1024;
+constexpr int kPathCapacity = 260;
+
+void CopyInto(const std::string& text, char* buffer, int capacity) {
+  const size_t length = std::min(text.size(), static_cast<size_t>(capacity - 1));
+  std::memcpy(buffer, text.data(), length);
+  buffer[length] = '\0';
+}
+
+}  // namespace
+
+bool IsTokenEntry(const KeyListEntry& entry) { return std::atoi(entry.path.c_str()) != 0; }
+
+intptr_t CEditDlg::OnInitDialog() {
+  if (key_list_ == nullptr) return 0;
+  FillList();
+  FillReaskList(Window(), kReaskList, Config::Instance().ReaskIndex);
+  return 1;
+}
+
+void CEditDlg::FillList() {
+  Window()->ResetContent(kKeyListBox);
+  for (KeyListEntry* entry = key_list_->head(); entry != nullptr; entry = entry->next) {
+    if (entry->flag != 0) continue;
+    char name[kNameCapacity];
+    CopyInto(entry->name, name, sizeof name);
+    Window()->AddItem(kKeyListBox, name, reinterpret_cast<intptr_t>(entry));
+  }
+  Window()->SetCurrentItem(kKeyListBox, static_cast<int>(Config::Instance().KeyIndex));
+}
+
+KeyListEntry* CEditDlg::CurrentEntry() const {
+  const int line = Window()->CurrentItem(kKeyListBox);
+  if (line < 0) return nullptr;
+  return reinterpret_cast<KeyListEntry*>(Window()->ItemData(kKeyListBox, line));
+}
+
+void CEditDlg::SelectionChanged() {
+  selected_ = CurrentEntry();
+  if (selected_ == nullptr || selected_->path.empty()) return;
+  std::string user_id = ReadKeyFileId(selected_->path);
+  if (user_id.empty()) user_id = "unknown";
+  const std::string format = LoadResString(kCaptionString);
+  char caption[1024];
+  std::snprintf(caption, sizeof caption, format.c_str(), user_id.c_str());
+  Window()->SetCaption(caption);
+}
+
+intptr_t CEditDlg::OnCommand(uintptr_t wparam, intptr_t, int code) {
+  switch (CommandId(wparam)) {
+    case kKeyListBox:
+      if (code == kListSelChange) {
+        SelectionChanged();
+      } else if (code == kListDblClk) {
+        SelectionChanged();
+        Window()->EndDialog(kResultSelect);
+      }
+      return 1;
+    case kSelect: {
+      SelectionChanged();
+      const int reask = Window()->CurrentItem(kReaskList);
+      if (reask >= 0) Config::Instance().ReaskIndex = static_cast<uint32_t>(reask);
+      Window()->EndDialog(kResultSelect);
+      return 1;
+    }
+    case kAdd:
+      Add();
+      return 1;
+    case kRename:
+      Rename();
+      return 1;
+    case kChange:
+      Change();
+      return 1;
+    case kDelete:
+      Delete();
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void CEditDlg::Add() {
+  if (!TryBeginBusy()) return;
+  char path[kPathCapacity] = {};
+  char name[kNameCapacity] = {};
+  if (ChooseKeyFile(path, sizeof path) && path[0] != '\0') {
+    CopyInto(ReadKeyFileId(path), name, sizeof name);
+    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0') {
+      key_list_->Append(name, path);
+      FillList();
+    }
+  }
+  EndBusy();
+}
+
+void CEditDlg::Rename() {
+  if (!TryBeginBusy()) return;
+  selected_ = CurrentEntry();
+  if (selected_ != nullptr) {
+    char name[kNameCapacity];
+    CopyInto(selected_->name, name, sizeof name);
+    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0') {
+      selected_->name = name;
+    }
+    FillList();
+  }
+  EndBusy();
+}
+
+void CEditDlg::Change() {
+  if (!TryBeginBusy()) return;
+  selected_ = CurrentEntry();
+  if (selected_ != nullptr) {
+    char path[kPathCapacity];
+    CopyInto(selected_->path, path, sizeof path);
+    const bool changed = IsTokenEntry(*selected_)
+                             ? AskText(LoadResString(kSerialString), path, sizeof path)
+                             : ChooseKeyFile(path, sizeof path);
+    if (changed && path[0] != '\0') selected_->path = path;
+    FillList();
+  }
+  EndBusy();
+}
+
+void CEditDlg::Delete() {
+  if (!TryBeginBusy()) return;
+  KeyListEntry* entry = CurrentEntry();
+  if (entry != nullptr) {
+    // Forget the entry before it is freed, so that no caller reads it later.
+    selected_ = nullptr;
+    key_list_->Remove(entry);
+    FillList();
+  }
+  EndBusy();
+}
+
+}  // namespace ui
