@@ -213,3 +213,35 @@ TEST_F(QtDialogs, KeyManagementAddsAKeyFileAndSelectsItByDoubleClick) {
   EXPECT_EQ(keys.At(0)->path, path);
   EXPECT_EQ(dialog.SelectedEntry(), keys.At(0));
 }
+
+namespace {
+
+class RefreshCounter : public CDialog {
+ public:
+  bool OnRefresh() override {
+    ++refreshes;
+    return true;
+  }
+  int refreshes = 0;
+};
+
+}  // namespace
+
+TEST_F(QtDialogs, MovingTheWindowOrChangingTheKeyboardLayoutRefreshesTheDialog) {
+  auto locale = ui_test::English();
+  CDialogImp<RefreshCounter> dialog;
+  WhenShown("dialog-204", [&](QWidget* w) {
+    QTest::qWait(20);
+    const int before = dialog.refreshes;
+    w->move(w->pos() + QPoint(15, 10));
+    QTest::qWait(20);
+    EXPECT_GT(dialog.refreshes, before);
+    const int after_move = dialog.refreshes;
+    QEvent layout_change(QEvent::KeyboardLayoutChange);
+    QApplication::sendEvent(w, &layout_change);
+    QTest::qWait(20);
+    EXPECT_GT(dialog.refreshes, after_move);
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  EXPECT_EQ(dialog.DoModal(204, nullptr), 2);
+}
