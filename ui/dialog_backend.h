@@ -39,6 +39,10 @@ class DialogBackend {
 
   // The open-file dialog without an owner window. False when cancelled.
   virtual bool ChooseOpenFile(const OpenFileRequest& request, std::string* path) = 0;
+
+  // The two-letter ISO 639 name of the active keyboard layout's language
+  // ("en", "ru"); empty when it cannot be found.
+  virtual std::string KeyboardLayoutLanguage() const = 0;
 };
 
 // The active backend; none until the program or a test sets one.

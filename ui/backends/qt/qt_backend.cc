@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QLocale>
 #include <QMessageBox>
 
 #include "ui/backends/qt/qt_dialog_window.h"
@@ -91,6 +94,14 @@ int QtDialogBackend::ShowMessageBox(const MessageBoxRequest& request) {
     case QMessageBox::No: return kIdNo;
     default: return kIdCancel;
   }
+}
+
+std::string QtDialogBackend::KeyboardLayoutLanguage() const {
+  const QInputMethod* input = QGuiApplication::inputMethod();
+  if (input == nullptr) return "";
+  const QLocale locale = input->locale();
+  if (locale.language() == QLocale::C) return "";
+  return locale.name().section(QLatin1Char('_'), 0, 0).toStdString();
 }
 
 }  // namespace ui::qt

@@ -21,6 +21,7 @@ class QtDialogBackend : public DialogBackend, public MessageBoxBackend {
   intptr_t RunModal(int template_id, DialogWindow* parent, DialogProc proc) override;
   bool ChooseOpenFile(const OpenFileRequest& request, std::string* path) override;
   int ShowMessageBox(const MessageBoxRequest& request) override;
+  std::string KeyboardLayoutLanguage() const override;
 
  private:
   DialogBackend* previous_dialogs_;

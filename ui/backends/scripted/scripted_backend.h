@@ -174,10 +174,13 @@ class ScriptedBackend : public DialogBackend, public MessageBoxBackend {
 
   // The text a date picker shows when it opens.
   std::string today_text;
+  // The language of the keyboard layout that the user has switched to.
+  std::string keyboard_layout_language = "en";
 
   intptr_t RunModal(int template_id, DialogWindow* parent, DialogProc proc) override;
   bool ChooseOpenFile(const OpenFileRequest& request, std::string* path) override;
   int ShowMessageBox(const MessageBoxRequest& request) override;
+  std::string KeyboardLayoutLanguage() const override { return keyboard_layout_language; }
 
   void Problem(std::string text) { problems_.push_back(std::move(text)); }
 
