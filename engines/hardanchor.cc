@@ -71,9 +71,10 @@ bool starts_with_marker(const KeyText& file) {
 
 KeyText KeyHardAnchor::RawGetFile(const char* path) {
   message_.clear();
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
   if (file == nullptr) {
-    message_ = format_message("RawGetFile: error open file \"%s\" for read. errorno:%d", path, errno);
+    message_ = format_message("RawGetFile: error open file \"%s\" for read. errorno:%d", path ? path : "",
+                              path ? errno : EINVAL);
     return KeyText();
   }
   long length = -1;

@@ -56,6 +56,12 @@ class KeyHardAnchor {
   explicit KeyHardAnchor(const platform::MachineFacts& machine);
   virtual ~KeyHardAnchor();
 
+  // Reads the key file at path and opens its key with the engine: the
+  // core's result, or CORE_E_FILE_NOT_FOUND when the file gives no text,
+  // or CORE_E_FORMAT for an anchored file without its cipher text line.
+  // A failed open leaves an empty handle.
+  int OpenKeyFile(int16_t engine_id, const char* path, const char* passphrase, KeyHandle* key);
+
   // The document text of the key file: the file itself, or the decrypted
   // text of an anchored file (empty when no fingerprint could be built).
   // Null when the file cannot be read or is empty (see message()), or when

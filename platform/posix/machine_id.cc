@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 
 #include "core/crypto.h"
 #include "platform/posix/cpuinfo.h"
@@ -27,15 +28,21 @@
 namespace platform {
 namespace {
 
-// Reads a small text file whole; empty when it cannot be read.
-std::string read_text(const std::string& path) {
+// Reads a small text file (a sysfs attribute fits one read); empty when it
+// cannot be read.
+std::string read_text(const std::string& path, size_t limit = 4096) {
   std::string text;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return text;
-  char buffer[4096];
+  text.resize(limit);
+  size_t length = 0;
   ssize_t got;
-  while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(got));
+  while (length < limit && (got = ::read(fd, text.data() + length, limit - length)) > 0) {
+    length += static_cast<size_t>(got);
+    if (length < limit && path.rfind("/sys/", 0) == 0) break;  // sysfs gives all at once
+  }
   ::close(fd);
+  text.resize(length);
   return text;
 }
 
@@ -48,6 +55,8 @@ std::string first_attribute(const std::string& dir, std::initializer_list<const 
   }
   return std::string();
 }
+
+bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
 
 // The unit serial number from SCSI VPD page 0x80 (4-byte header, then text).
 std::string vpd_serial(const std::string& dir) {
@@ -117,12 +126,18 @@ bool read_identify(const std::string& name, uint8_t out[kAtaIdentifySize]) {
   return ok;
 }
 
-// Disks only: block devices backed by hardware (a "device" link), without
-// optical and floppy drives.
+// Disks only: block devices backed by hardware, without optical and floppy
+// drives, and without drives on USB, which come and go and would change the
+// fingerprint. Names of virtual devices are known without asking sysfs,
+// which keeps the probe cheap: it runs at every anchored open.
 bool is_physical_disk(const std::string& name) {
-  if (name.rfind("sr", 0) == 0 || name.rfind("fd", 0) == 0) return false;
-  struct stat st;
-  return ::stat(("/sys/block/" + name + "/device").c_str(), &st) == 0;
+  for (const char* virtual_prefix : {".", "loop", "ram", "zram", "dm-", "md", "nbd", "sr", "fd"})
+    if (starts_with(name, virtual_prefix)) return false;
+  char target[512];
+  const ssize_t length = ::readlink(("/sys/block/" + name).c_str(), target, sizeof target - 1);
+  if (length <= 0) return false;
+  const std::string_view device(target, static_cast<size_t>(length));
+  return device.find("/virtual/") == std::string_view::npos && device.find("/usb") == std::string_view::npos;
 }
 
 std::vector<std::string> disk_names() {
@@ -131,7 +146,7 @@ std::vector<std::string> disk_names() {
   if (dir == nullptr) return names;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name[0] != '.' && is_physical_disk(name)) names.push_back(name);
+    if (is_physical_disk(name)) names.push_back(name);
   }
   ::closedir(dir);
   std::sort(names.begin(), names.end());
@@ -139,17 +154,36 @@ std::vector<std::string> disk_names() {
   return names;
 }
 
+// Each kind of drive keeps its identity in its own sysfs attributes.
 DriveFacts drive_facts(const std::string& name) {
   DriveFacts facts;
+  const std::string dir = "/sys/block/" + name;
+  if (starts_with(name, "vd")) {  // virtio: a serial only
+    facts.serial = first_attribute(dir, {"serial"});
+    return facts;
+  }
+  if (starts_with(name, "nvme")) {
+    facts.model = first_attribute(dir, {"device/model"});
+    facts.serial = first_attribute(dir, {"device/serial"});
+    facts.firmware = first_attribute(dir, {"device/firmware_rev"});
+    return facts;
+  }
+  if (starts_with(name, "mmcblk")) {
+    facts.model = first_attribute(dir, {"device/name"});
+    facts.serial = first_attribute(dir, {"device/serial"});
+    facts.firmware = first_attribute(dir, {"device/fwrev"});
+    facts.removable = first_attribute(dir, {"removable"}) == "1";
+    return facts;
+  }
+  // ATA and SCSI disks: IDENTIFY data where the kernel lets us ask for it.
   if (read_identify(name, facts.identify)) {
     facts.has_identify = true;
     return facts;
   }
-  const std::string dir = "/sys/block/" + name;
-  facts.model = first_attribute(dir, {"device/model", "device/name"});
-  facts.serial = first_attribute(dir, {"device/serial", "serial"});
+  facts.model = first_attribute(dir, {"device/model"});
+  facts.serial = first_attribute(dir, {"device/serial"});
   if (facts.serial.empty()) facts.serial = vpd_serial(dir);
-  facts.firmware = first_attribute(dir, {"device/rev", "device/firmware_rev", "device/fwrev"});
+  facts.firmware = first_attribute(dir, {"device/rev"});
   facts.removable = first_attribute(dir, {"removable"}) == "1";
   return facts;
 }
@@ -183,7 +217,7 @@ class LinuxMachine final : public MachineFacts {
 
   std::vector<ProcessorFacts> processors() const override {
     std::call_once(processors_once_, [this] {
-      processors_ = processors_from_cpuinfo(read_text("/proc/cpuinfo"), cpuid_processor_id());
+      processors_ = processors_from_cpuinfo(read_text("/proc/cpuinfo", 1 << 20), cpuid_processor_id());
     });
     return processors_;
   }
