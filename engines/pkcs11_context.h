@@ -42,7 +42,8 @@ struct VendorFunctionList {
   VendorInitTokenFn init_token;
   VendorTokenInfoFn get_token_info_extended;
 };
-using VendorGetFunctionListFn = CK_RV (*)(VendorFunctionList** list);
+// Declared with an untyped out pointer, as the vendor's C header has its own type.
+using VendorGetFunctionListFn = CK_RV (*)(void** list);
 
 constexpr size_t kPinSize = 64;
 

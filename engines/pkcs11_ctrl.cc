@@ -29,7 +29,8 @@ int load_library_command(Context& ctx, const char* path) {
     auto get_extended = reinterpret_cast<VendorGetFunctionListFn>(
         platform::library_symbol(ctx.library, "C_EX_GetFunctionListExtended"));
     VendorFunctionList* extended = nullptr;
-    if (get_extended != nullptr && get_extended(&extended) == CKR_OK) ctx.extended = extended;
+    if (get_extended != nullptr && get_extended(reinterpret_cast<void**>(&extended)) == CKR_OK)
+      ctx.extended = extended;
   }
   if (result == kLoaded) seed_token_generator(ctx);
   if (ctx.owner != nullptr) ctx.owner->status = result;

@@ -55,7 +55,7 @@ int32_t load_library_with_extension(Context& ctx, const char* file_name) {
     return kEntryPointMissing;
   }
   VendorFunctionList* extended = nullptr;
-  if (get_extended(&extended) != CKR_OK || extended == nullptr) {
+  if (get_extended(reinterpret_cast<void**>(&extended)) != CKR_OK || extended == nullptr) {
     unload_library(ctx);
     return kFunctionListFailed;
   }

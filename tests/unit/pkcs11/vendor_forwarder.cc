@@ -255,9 +255,9 @@ __attribute__((visibility("default"))) CK_RV C_GetFunctionList(CK_FUNCTION_LIST_
 __attribute__((visibility("default"))) ForwarderState* forwarder_state() { return &g_state; }
 
 #ifndef FORWARDER_NO_EXTENSION
-__attribute__((visibility("default"))) CK_RV C_EX_GetFunctionListExtended(VendorList** list);
+__attribute__((visibility("default"))) CK_RV C_EX_GetFunctionListExtended(void** list);
 
-CK_RV C_EX_GetFunctionListExtended(VendorList** list) {
+CK_RV C_EX_GetFunctionListExtended(void** list) {
   static VendorList vendor_list{{1, 0}, reinterpret_cast<void*>(&C_EX_GetFunctionListExtended),
                                 ex_init_token, ex_get_token_info};
   if (list == nullptr) return CKR_ARGUMENTS_BAD;
