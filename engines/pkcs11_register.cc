@@ -1,0 +1,177 @@
+// Registration of the three PKCS#11 engines. Each has its own process-wide
+// context; the slots are thin functions bound to that context.
+#include "core/crypto.h"
+#include "engines/pkcs11_context.h"
+
+namespace pkcs11 {
+
+namespace {
+
+Context make_context(Flavour flavour, int32_t pin_limit) {
+  Context ctx;
+  ctx.flavour = flavour;
+  ctx.pin_limit = pin_limit;
+  return ctx;
+}
+
+Context g_standard = make_context(Flavour::kStandard, 63);
+Context g_extended = make_context(Flavour::kExtended, 16);
+Context g_id = make_context(Flavour::kId, 63);
+
+template <Context& C>
+int ctrl_slot(int command, va_list args) {
+  return ctrl(C, command, args);
+}
+template <Context& C>
+int open_secret_slot(const KeyCertRecord* cert, KeyHandle* key) {
+  return open_secret_key(C, cert, key);
+}
+template <Context& C>
+int open_public_slot(const KeyCertRecord* cert, KeyHandle* key) {
+  return open_public_key(C, cert, key);
+}
+// Token keys hold no engine data: nothing to release.
+int close_key_slot(KeyHandle*) { return 0; }
+template <Context& C>
+int sign_slot(const uint8_t* in, int length, uint8_t* out, int out_size, KeyHandle* key) {
+  return sign_digest(C, in, length, out, out_size, key);
+}
+template <Context& C>
+int verify_slot(const uint8_t* signature, int signature_length, const uint8_t* expected,
+                int expected_length, KeyHandle* key) {
+  return verify_digest(C, signature, signature_length, expected, expected_length, key);
+}
+int export_secret_slot(KeyCertRecord*, KeyHandle*) { return CORE_E_NOT_SUPPORTED; }
+template <Context& C>
+int export_public_slot(KeyCertRecord* cert, KeyHandle* key) {
+  return export_public_key(C, cert, key);
+}
+int import_secret_slot(const KeyCertRecord*) { return CORE_E_NOT_SUPPORTED; }
+template <Context& C>
+int import_public_slot(const KeyCertRecord* cert) {
+  return import_public_key(C, cert);
+}
+template <Context& C>
+int generate_slot(KeyHandle* secret_key, KeyHandle* public_key, int bits) {
+  return generate_keys(C, secret_key, public_key, bits);
+}
+template <Context& C>
+int random_slot(uint8_t* out, int length) {
+  return random_bytes(C, out, length);
+}
+template <Context& C>
+int encrypt_slot(const uint8_t* in, int length, uint8_t* out, int out_size, KeyHandle* key) {
+  return public_encrypt(C, in, length, out, out_size, key);
+}
+template <Context& C>
+int decrypt_slot(const uint8_t* in, int length, uint8_t* out, int out_size, KeyHandle* key) {
+  return private_decrypt(C, in, length, out, out_size, key);
+}
+
+template <Context& C>
+void fill_slots(EngineEntry* entry) {
+  entry->ctrl = ctrl_slot<C>;
+  entry->open_secret_key = open_secret_slot<C>;
+  entry->close_secret_key = close_key_slot;
+  entry->open_public_key = open_public_slot<C>;
+  entry->close_public_key = close_key_slot;
+  entry->sign_digest = sign_slot<C>;
+  entry->verify_digest = verify_slot<C>;
+  entry->export_secret_key = export_secret_slot;
+  entry->export_public_key = export_public_slot<C>;
+  entry->import_secret_key = import_secret_slot;
+  entry->import_public_key = import_public_slot<C>;
+  entry->generate_keys = generate_slot<C>;
+  entry->random_bytes = random_slot<C>;
+  entry->public_encrypt = encrypt_slot<C>;
+  entry->private_decrypt = decrypt_slot<C>;
+}
+
+template <Context& C>
+void finish_registration(EngineEntry* entry) {
+  fill_slots<C>(entry);
+  entry->ready = 1;
+  seed_token_generator(C);
+}
+
+void clear_entry(Context& ctx, EngineEntry* entry) {
+  secure_wipe(ctx.pin, sizeof ctx.pin);
+  unload_library(ctx);
+  const int16_t id = entry->id;
+  const int32_t status = entry->status;
+  *entry = EngineEntry{};
+  entry->id = id;
+  entry->status = status;
+  ctx.owner = nullptr;
+}
+
+struct Candidate {
+  const char* file_name;
+  int32_t flags;
+};
+
+}  // namespace
+
+}  // namespace pkcs11
+
+using pkcs11::Candidate;
+using pkcs11::Context;
+
+int pkcs11_register(EngineEntry* entry) {
+  Context& ctx = pkcs11::g_standard;
+  pkcs11::unload_library(ctx);
+  ctx.owner = entry;
+  if (!ctx.library_path.empty()) {
+    // The library last tried before a reset is the only one tried again.
+    entry->status = pkcs11::load_library(ctx, ctx.library_path.c_str());
+  } else {
+    constexpr Candidate kCandidates[] = {{"jcPKCS11-2.dll", 4}, {"etpkcs11.dll", 0}};
+    for (const Candidate& candidate : kCandidates) {
+      ctx.library_path = candidate.file_name;
+      ctx.library_flags = candidate.flags;
+      entry->status = pkcs11::load_library(ctx, candidate.file_name);
+      if (entry->status == pkcs11::kLoaded) break;
+    }
+  }
+  pkcs11::finish_registration<pkcs11::g_standard>(entry);
+  return 0;
+}
+
+void pkcs11_reset(EngineEntry* entry) { pkcs11::clear_entry(pkcs11::g_standard, entry); }
+
+int pkcs11_ext_register(EngineEntry* entry) {
+  Context& ctx = pkcs11::g_extended;
+  pkcs11::unload_library(ctx);
+  ctx.owner = entry;
+  ctx.pin_limit = 16;
+  ctx.library_flags = 1;
+  if (ctx.library_path.empty()) ctx.library_path = "rtPKCS11.dll";
+  entry->status = pkcs11::load_library_with_extension(ctx, ctx.library_path.c_str());
+  if (entry->status != pkcs11::kLoaded) {
+    ctx.library_flags = 2;
+    ctx.library_path = "ktPKCS11ECP.dll";
+    entry->status = pkcs11::load_library_with_extension(ctx, ctx.library_path.c_str());
+  }
+  pkcs11::finish_registration<pkcs11::g_extended>(entry);
+  return 0;
+}
+
+void pkcs11_ext_reset(EngineEntry* entry) {
+  pkcs11::clear_entry(pkcs11::g_extended, entry);
+  pkcs11::g_extended.library_path.clear();
+}
+
+int pkcs11_id_register(EngineEntry* entry) {
+  Context& ctx = pkcs11::g_id;
+  pkcs11::unload_library(ctx);
+  ctx.owner = entry;
+  if (ctx.library_path.empty()) ctx.library_path = "isbc_pkcs11_main.dll";
+  entry->status = pkcs11::load_library(ctx, ctx.library_path.c_str());
+  pkcs11::finish_registration<pkcs11::g_id>(entry);
+  return 0;
+}
+
+void pkcs11_id_reset(EngineEntry* entry) {
+  pkcs11::clear_entry(pkcs11::g_id, entry);
+  pkcs11::g_id.library_path.clear();
+}
