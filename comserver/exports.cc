@@ -1,5 +1,6 @@
 // The four entry points of the in-process server.
 #include "comserver/module.h"
+#include "comserver/registration.h"
 
 #define VELIXCOM_EXPORT extern "C" __attribute__((visibility("default"))) HRESULT STDMETHODCALLTYPE
 
@@ -9,6 +10,6 @@ VELIXCOM_EXPORT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
 
 VELIXCOM_EXPORT DllCanUnloadNow() { return module_object().CanUnloadNow(); }
 
-VELIXCOM_EXPORT DllRegisterServer() { return E_NOTIMPL; }
+VELIXCOM_EXPORT DllRegisterServer() { return register_server(); }
 
-VELIXCOM_EXPORT DllUnregisterServer() { return E_NOTIMPL; }
+VELIXCOM_EXPORT DllUnregisterServer() { return unregister_server(); }

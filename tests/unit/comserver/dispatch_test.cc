@@ -13,6 +13,7 @@ class Dispatch : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(lib.get_class_object, nullptr);
+    ASSERT_EQ(lib.register_server(), S_OK);
     IClassFactory* factory = nullptr;
     ASSERT_EQ(lib.get_class_object(CLSID_Signer2, IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&object)), S_OK);
