@@ -95,6 +95,12 @@ int core_open_secret_key_by_serial(int16_t engine_id, uint32_t serial, KeyHandle
 int core_open_public_key_by_serial(int16_t engine_id, uint32_t serial, KeyHandle* key);
 int core_close_key(KeyHandle* key);
 
+// Signing. core_sign_document writes the "SM" document of a text (length < 0:
+// NUL-terminated) into out and returns its length; core_sign_detached writes
+// only the armored signature and returns its length, or 0 when out is absent.
+int core_sign_document(const char* text, int length, char* out, int capacity, KeyHandle* key);
+int core_sign_detached(const char* data, int length, char* out, int capacity, KeyHandle* key);
+
 // Key files (secret key documents, key cards, public key cards).
 // Opens the secret key of an "NM" document (length < 0: NUL-terminated) with
 // the passphrase; the handle is empty after any failure.
