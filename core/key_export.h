@@ -1,4 +1,5 @@
-// Key export internals shared by the secret key and public card writers.
+// Helpers shared by the key file sources: identity fields of certificates,
+// user ID fields, key file replacement and the clock.
 #pragma once
 
 #include <cstddef>

@@ -11,6 +11,7 @@
 #include "core/key_packets.h"
 #include "core/keycert_codec.h"
 #include "core/packets.h"
+#include "core/sign.h"
 #include "core/user_id_check.h"
 #include "platform/read_whole_file.h"
 
@@ -22,10 +23,15 @@ constexpr size_t kScannedFileBytes = 8192;
 // Signs the certificate packet with the certifying key: the armored signature
 // goes to out, the certifying key's user ID and serial to the document.
 int certify(const uint8_t* packet, int packet_length, const char* user_id, KeyHandle* certifying_key,
-            EngineEntry* engine, char* out, int capacity, DocumentRecord* doc) {
-  (void)packet, (void)packet_length, (void)user_id, (void)certifying_key, (void)engine, (void)out,
-      (void)capacity, (void)doc;
-  return CORE_E_NOT_SUPPORTED;
+            const EngineEntry* engine, char* out, int capacity, DocumentRecord* doc) {
+  SignatureRecord signature{};
+  const int length = make_signature(packet, packet_length, certifying_key, out, capacity, user_id, &signature, engine);
+  if (length < 0) return length;
+  doc->signature = out;
+  doc->signature_length = length;
+  copy_user_id(doc->name2, sizeof doc->name2, signature.user_id);
+  doc->serial2 = signature.serial;
+  return 0;
 }
 
 int export_public_card(char* out, int capacity, KeyHandle* public_key, KeyHandle* certifying_key) {

@@ -10,6 +10,7 @@
 
 #include "core/armor.h"
 #include "core/document.h"
+#include "card_check.h"
 #include "key_session.h"
 
 namespace {
@@ -123,6 +124,40 @@ TEST_F(KeyFiles, PublicCardLayout) {
   const std::vector<uint8_t> tail(packets.begin() + 3 + body, packets.begin() + n);
   EXPECT_EQ(tail, (std::vector<uint8_t>{0xB0, 1, 0x87, 0xB4, 9, 'T', 'e', 's', 't', ' ', 'U', 's', 'e', 'r', 0xB0,
                                         1, 0x03}));
+}
+
+TEST_F(KeyFiles, CertifiedCardVerifiesIndependently) {
+  const std::string text = card(&secret_);
+  DocumentRecord doc{};
+  ASSERT_GT(read_document(text.c_str(), -1, &doc), 0);
+  EXPECT_STREQ(doc.name2, kUserId);
+  EXPECT_EQ(doc.serial2, kSerial);
+  EXPECT_GT(doc.signature_length, 0);
+  RSA* rsa = testing_keys::openssl_public_key(&public_);
+  EXPECT_TRUE(testing_keys::card_certification_verifies(text, rsa));
+  // Certified by another key: that key's name and serial, and only its public key verifies.
+  KeyHandle other_secret{}, other_public{};
+  const std::string other_card = testing_keycard::make_key_card("Certifier", "500");
+  ASSERT_EQ(core_generate_keys(ENGINE_OPENSSL, other_card.c_str(), -1, &other_secret, &other_public, 1024), 0);
+  const std::string certified = card(&other_secret);
+  ASSERT_GT(read_document(certified.c_str(), -1, &doc), 0);
+  EXPECT_STREQ(doc.name1, kUserId);
+  EXPECT_STREQ(doc.name2, "Certifier");
+  EXPECT_EQ(doc.serial2, 500u);
+  RSA* other_rsa = testing_keys::openssl_public_key(&other_public);
+  EXPECT_TRUE(testing_keys::card_certification_verifies(certified, other_rsa));
+  EXPECT_FALSE(testing_keys::card_certification_verifies(certified, rsa));
+  RSA_free(rsa);
+  RSA_free(other_rsa);
+  // A certifying handle on an engine that cannot sign.
+  KeyHandle no_signer = other_secret;
+  no_signer.engine_id = ENGINE_CRYPTOAPI;
+  std::vector<char> out(2048);
+  EXPECT_EQ(core_export_public_card(out.data(), 2048, &public_, &no_signer), CORE_E_NOT_SUPPORTED);
+  no_signer.engine_id = 9;
+  EXPECT_EQ(core_export_public_card(out.data(), 2048, &public_, &no_signer), CORE_E_ENGINE);
+  core_close_key(&other_secret);
+  core_close_key(&other_public);
 }
 
 TEST_F(KeyFiles, CardCollectionAddsAndReplacesBySerial) {
