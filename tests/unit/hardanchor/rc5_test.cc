@@ -31,7 +31,7 @@ struct CbcVector {
   const char* cipher;
 };
 
-// The RC5-CBC test vectors published with the RC5 modes specification
+// The RC5-CBC test vectors published in RFC 2040
 // (one block each; keys of 1 to 16 bytes, 0 to 16 rounds).
 const CbcVector kCbcVectors[] = {
     {0, "00", "0000000000000000", "0000000000000000", "7a7bba4d79111d1e"},
