@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "ui/language.h"
@@ -40,10 +41,10 @@ inline ScopedLocale Russian() { return ScopedLocale("ru_RU.UTF-8", 1049); }
 class TempDir {
  public:
   TempDir() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("velix-ui-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + "-" +
-             std::to_string(counter_++));
-    std::filesystem::create_directories(path_);
+    // mkdtemp keeps test processes that ctest runs side by side apart.
+    std::string pattern = (std::filesystem::temp_directory_path() / "velix-ui-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
   }
   ~TempDir() { std::filesystem::remove_all(path_); }
   std::string Write(const std::string& name, const std::string& content) const {
@@ -54,7 +55,6 @@ class TempDir {
   std::string Path(const std::string& name) const { return (path_ / name).string(); }
 
  private:
-  static inline int counter_ = 0;
   std::filesystem::path path_;
 };
 
