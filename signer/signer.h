@@ -41,6 +41,15 @@ class CSigner {
   CSigner(const CSigner&) = delete;
   CSigner& operator=(const CSigner&) = delete;
 
+  // Operations, in slot order; status 0 for every handled failure (the user
+  // has seen a message box, Error says what went wrong where it is set).
+  virtual int32_t Reset();
+  virtual int32_t EditKeys();
+  virtual int32_t ChangeUser();
+  // Not implemented: E_NOTIMPL, the result is left untouched.
+  virtual int32_t DecryptMessage(std::u16string_view message, int32_t show_result, std::u16string* result);
+  virtual int32_t GetStatement(std::u16string_view from, std::u16string_view to, std::u16string* result);
+
   // Session: ANSI text of at most 254 bytes; a text that does not fit empties it.
   virtual int32_t get_Session(std::u16string* value);
   virtual int32_t put_Session(std::u16string_view value);
@@ -53,12 +62,23 @@ class CSigner {
   virtual int32_t get_Language(std::u16string* value);
   virtual int32_t put_Language(std::u16string_view value);
   virtual int32_t get_Error(int32_t* value);
+  // The signed document, or the empty text.
+  virtual int32_t SignMessage(std::u16string_view message, std::u16string* result);
+  // The armored detached signature of the file's bytes, or the empty text.
+  virtual int32_t SignFile(std::u16string_view file_name, std::u16string* result);
   // useUtf8 reads -1 when on; any non-zero value turns it on.
   virtual int32_t get_useUtf8(int32_t* value);
   virtual int32_t put_useUtf8(int32_t value);
   // UseScreenKbd is Config's VK; writing it saves Config at once.
   virtual int32_t get_UseScreenKbd(int32_t* value);
   virtual int32_t put_UseScreenKbd(int32_t value);
+  // Status 0 and the folder when the user picked one, 1 (folder untouched) otherwise.
+  virtual int32_t BrowseForFolder(std::u16string* folder);
+  // Makes a key set in folder from the key card; message is set only on failure.
+  virtual int32_t CreateKeys(std::u16string_view folder, std::u16string_view key_card,
+                             std::u16string_view passphrase, int32_t bits, std::u16string* message);
+  // The public card of the last successful CreateKeys, or nullopt.
+  virtual int32_t get_PublicCard(std::optional<std::u16string>* card);
 
   // The start of every operation that takes the signer lock (Reset, EditKeys,
   // ChangeUser, GetStatement, SignMessage, SignFile, CreateKeys): a
