@@ -3,9 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include <string>
+
 #include "core/crypto.h"
 #include "engines/pkcs11_context.h"
 #include "engines/pkcs11_session.h"
+#include "platform/codepage.h"
 
 namespace pkcs11 {
 
@@ -14,8 +17,16 @@ namespace {
 int set_pin(Context& ctx, const char* text) {
   secure_wipe(ctx.pin, sizeof ctx.pin);
   if (text == nullptr || *text == '\0') return 0;
+  // The ID engine's tokens keep their PINs in the system's ANSI code page.
+  std::string ansi;
+  if (ctx.flavour == Flavour::kId) {
+    ansi = platform::convert_code_page(text, platform::kCodePageUtf8, platform::ansi_code_page())
+               .value_or(std::string());
+    text = ansi.c_str();
+  }
   const size_t keep = std::min(std::strlen(text), static_cast<size_t>(ctx.pin_limit - 1));
   std::memcpy(ctx.pin, text, keep);
+  secure_wipe(ansi.data(), ansi.size());
   return 0;
 }
 

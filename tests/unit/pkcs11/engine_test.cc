@@ -1,6 +1,7 @@
 // Token engines over the forwarding vendor library: registration, tokens,
 // PIN, key listing and library loading.
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "token_fixture.h"
@@ -176,3 +177,44 @@ TEST_F(TokenEngine, FlaggedLibrariesAreInitialisedAgainWhenTheyForget) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sets LC_ALL for one test (the ANSI code page follows it) and restores it.
+class ScopedLcAll {
+ public:
+  explicit ScopedLcAll(const char* value) {
+    if (const char* old = getenv("LC_ALL")) old_ = old;
+    setenv("LC_ALL", value, 1);
+  }
+  ~ScopedLcAll() {
+    if (old_) setenv("LC_ALL", old_->c_str(), 1);
+    else unsetenv("LC_ALL");
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+}  // namespace
+
+TEST_F(TokenEngine, IdEngineLogsInWithTheAnsiFormOfAUtf8Pin) {
+  use_token(ENGINE_PKCS11);
+  ASSERT_EQ(generate(ENGINE_PKCS11, 5, "Dan"), 0);
+  const std::string ansi_pin = "\xEF\xE0\xF0\xEE\xEB\xFC";  // "пароль" in code page 1251
+  token_->with_session([&](CK_FUNCTION_LIST_PTR p11, CK_SESSION_HANDLE session) {
+    ASSERT_EQ(p11->C_SetPIN(session, reinterpret_cast<CK_UTF8CHAR_PTR>(const_cast<char*>(kTokenPin)),
+                            std::strlen(kTokenPin),
+                            reinterpret_cast<CK_UTF8CHAR_PTR>(const_cast<char*>(ansi_pin.data())),
+                            ansi_pin.size()),
+              CKR_OK);
+  });
+  ScopedLcAll russian("ru_RU.UTF-8");
+  const char utf8_pin[] = "пароль";
+  KeyHandle keys[4]{};
+  use_token(ENGINE_PKCS11_ID, utf8_pin);
+  EXPECT_EQ(core_ctrl(ENGINE_PKCS11_ID, CTRL_LIST_SECRET_KEYS, keys, 4), 1);
+  // The other engines hand the PIN on as given: its UTF-8 bytes are not the token's PIN.
+  use_token(ENGINE_PKCS11, utf8_pin);
+  EXPECT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_LIST_SECRET_KEYS, keys, 4), CORE_E_PASSPHRASE);
+}

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "tests/support/signed_document_check.h"
 #include "token_fixture.h"
 
 namespace {
@@ -142,3 +143,29 @@ TEST_F(TokenKeys, SecretKeysAreNotExported) {
 }
 
 }  // namespace
+
+TEST_F(TokenKeys, SignedDocumentVerifiesOnTheTokenAndWithOpenSsl) {
+  const std::string text = "Pay 10\r\nAUTH=token\r\n";
+  std::vector<char> out(4096);
+  const int n = core_sign_document(text.c_str(), static_cast<int>(text.size()), out.data(),
+                                   static_cast<int>(out.size()), &secret_);
+  ASSERT_GT(n, 0);
+  const std::string document(out.data(), static_cast<size_t>(n));
+
+  test_support::SignedDocument doc;
+  std::string why;
+  ASSERT_TRUE(test_support::parse_signed_document(document, &doc, &why)) << why;
+  EXPECT_EQ(doc.text, text);
+  EXPECT_EQ(doc.serial, 1234u);
+  EXPECT_EQ(doc.user_id, "Signer One");
+  std::vector<uint8_t> digest_info = test_support::expected_digest_info(doc);
+  EXPECT_EQ(engine().verify_digest(doc.signature.data(), static_cast<int>(doc.signature.size()),
+                                   digest_info.data(), static_cast<int>(digest_info.size()), &public_),
+            0);
+  EXPECT_TRUE(test_support::VerifiesWithOpenSsl(document, test_support::public_record_of(&public_)));
+
+  // A changed text no longer matches the signature.
+  std::string forged = document;
+  forged.replace(forged.find("Pay 10"), 6, "Pay 99");
+  EXPECT_FALSE(test_support::VerifiesWithOpenSsl(forged, test_support::public_record_of(&public_)));
+}
