@@ -45,8 +45,12 @@ class MachineFacts {
   virtual std::optional<uint64_t> system_volume_serial() const = 0;
 };
 
-// This machine. Processors are read once per process and kept.
+// This machine. Drives and processors are asked once per process and kept,
+// so a drive or processor change is seen after a restart.
 const MachineFacts& this_machine();
+
+// This machine's drives, asked now (what this_machine() keeps from its first call).
+std::vector<DriveFacts> query_drives();
 
 // Overwrites the identity held in facts (fingerprint material).
 void wipe(DriveFacts& facts);

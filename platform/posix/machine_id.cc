@@ -204,15 +204,12 @@ std::string cpuid_processor_id() {
 
 class LinuxMachine final : public MachineFacts {
  public:
+  // Asking a drive for its identity is a round trip to the device (virtio
+  // and SCSI disks answer a request), which would cost more than the rest of
+  // an anchored open; drives are asked once per process, like processors.
   std::vector<DriveFacts> drives() const override {
-    std::vector<DriveFacts> drives;
-    for (const std::string& name : disk_names()) {
-      DriveFacts facts = drive_facts(name);
-      const bool identified =
-          facts.has_identify || !facts.model.empty() || !facts.serial.empty() || !facts.firmware.empty();
-      if (identified) drives.push_back(std::move(facts));
-    }
-    return drives;
+    std::call_once(drives_once_, [this] { drives_ = query_drives(); });
+    return drives_;
   }
 
   std::vector<ProcessorFacts> processors() const override {
@@ -235,6 +232,8 @@ class LinuxMachine final : public MachineFacts {
   }
 
  private:
+  mutable std::once_flag drives_once_;
+  mutable std::vector<DriveFacts> drives_;
   mutable std::once_flag processors_once_;
   mutable std::vector<ProcessorFacts> processors_;
 };
@@ -245,6 +244,17 @@ void wipe_string(std::string& s) {
 }
 
 }  // namespace
+
+std::vector<DriveFacts> query_drives() {
+  std::vector<DriveFacts> drives;
+  for (const std::string& name : disk_names()) {
+    DriveFacts facts = drive_facts(name);
+    const bool identified =
+        facts.has_identify || !facts.model.empty() || !facts.serial.empty() || !facts.firmware.empty();
+    if (identified) drives.push_back(std::move(facts));
+  }
+  return drives;
+}
 
 const MachineFacts& this_machine() {
   static const LinuxMachine machine;
