@@ -87,8 +87,7 @@ uint32_t serial_of_label(const char* label) {
 
 int list_keys(Context& ctx, CK_OBJECT_CLASS key_class, KeyHandle* keys, int capacity) {
   Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
+  if (const int rc = session.open_logged_in(); rc != 0) return rc;
   if (keys == nullptr || capacity <= 0) return 0;
   const CK_KEY_TYPE key_type = CKK_RSA;
   const CK_BBOOL on_token = CK_TRUE;

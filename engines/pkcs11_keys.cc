@@ -92,6 +92,26 @@ long run_rsa_operation(Session& session, CK_OBJECT_HANDLE object, InitFn init, R
   return static_cast<long>(result_length);
 }
 
+// The whole of one key operation: checks, the logged-in session, the key's
+// object and the RSA operation into work. The result length, or a negative
+// core code: `failure` when the token refuses the operation itself.
+long run_key_operation(Context& ctx, KeyHandle* key, uint16_t kind, InitFn CK_FUNCTION_LIST::*init,
+                       RunFn CK_FUNCTION_LIST::*run, const uint8_t* in, int length, uint8_t* out,
+                       int out_size, WorkBuffer& work, int failure) {
+  if (key == nullptr || key->kind != kind) return CORE_E_INVALID_KEY;
+  if (ctx.functions == nullptr) return CORE_E_NOT_READY;
+  if (in == nullptr || out == nullptr || length < 0) return CORE_E_ARGS;
+  if (!work.allocate(out_size)) return CORE_E_NOMEM;
+  Session session(ctx);
+  if (const int rc = session.open_logged_in(); rc != 0) return rc;
+  const CK_OBJECT_CLASS object_class = kind == KEY_KIND_SECRET ? CKO_PRIVATE_KEY : CKO_PUBLIC_KEY;
+  const CK_OBJECT_HANDLE object = session.find_key(key->serial, object_class);
+  if (object == CK_INVALID_HANDLE) return CORE_E_READ_FILE;
+  const long result_length =
+      run_rsa_operation(session, object, session.f()->*init, session.f()->*run, in, length, work, out_size);
+  return result_length < 0 ? failure : result_length;
+}
+
 }  // namespace
 
 int open_secret_key(Context& ctx, const KeyCertRecord* cert, KeyHandle* key) {
@@ -105,20 +125,11 @@ int open_public_key(Context& ctx, const KeyCertRecord* cert, KeyHandle* key) {
 
 int sign_digest(Context& ctx, const uint8_t* digest_info, int length, uint8_t* out, int out_size,
                 KeyHandle* key) {
-  if (key == nullptr || key->kind != KEY_KIND_SECRET) return CORE_E_INVALID_KEY;
-  if (ctx.functions == nullptr) return CORE_E_NOT_READY;
-  if (digest_info == nullptr || out == nullptr || length < 0) return CORE_E_ARGS;
   WorkBuffer work;
-  if (!work.allocate(out_size)) return CORE_E_NOMEM;
-  Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
-  const CK_OBJECT_HANDLE object = session.find_key(key->serial, CKO_PRIVATE_KEY);
-  if (object == CK_INVALID_HANDLE) return CORE_E_READ_FILE;
-  const long signature_length = run_rsa_operation(session, object, session.f()->C_SignInit,
-                                                  session.f()->C_Sign, digest_info, length, work,
-                                                  out_size);
-  if (signature_length < 0) return CORE_E_SIGN;
+  const long signature_length =
+      run_key_operation(ctx, key, KEY_KIND_SECRET, &CK_FUNCTION_LIST::C_SignInit, &CK_FUNCTION_LIST::C_Sign,
+                        digest_info, length, out, out_size, work, CORE_E_SIGN);
+  if (signature_length < 0) return static_cast<int>(signature_length);
   copy_right_aligned(work.data(), static_cast<CK_ULONG>(signature_length), out,
                      static_cast<size_t>(out_size));
   return 0;
@@ -156,19 +167,11 @@ int verify_digest(Context& ctx, const uint8_t* signature, int signature_length,
 
 int public_encrypt(Context& ctx, const uint8_t* in, int length, uint8_t* out, int out_size,
                    KeyHandle* key) {
-  if (key == nullptr || key->kind != KEY_KIND_PUBLIC) return CORE_E_INVALID_KEY;
-  if (ctx.functions == nullptr) return CORE_E_NOT_READY;
-  if (in == nullptr || out == nullptr || length < 0) return CORE_E_ARGS;
   WorkBuffer work;
-  if (!work.allocate(out_size)) return CORE_E_NOMEM;
-  Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
-  const CK_OBJECT_HANDLE object = session.find_key(key->serial, CKO_PUBLIC_KEY);
-  if (object == CK_INVALID_HANDLE) return CORE_E_READ_FILE;
-  const long cipher_length = run_rsa_operation(session, object, session.f()->C_EncryptInit,
-                                               session.f()->C_Encrypt, in, length, work, out_size);
-  if (cipher_length < 0) return CORE_E_ENCRYPT;
+  const long cipher_length =
+      run_key_operation(ctx, key, KEY_KIND_PUBLIC, &CK_FUNCTION_LIST::C_EncryptInit,
+                        &CK_FUNCTION_LIST::C_Encrypt, in, length, out, out_size, work, CORE_E_ENCRYPT);
+  if (cipher_length < 0) return static_cast<int>(cipher_length);
   copy_right_aligned(work.data(), static_cast<CK_ULONG>(cipher_length), out,
                      static_cast<size_t>(out_size));
   return 0;
@@ -176,19 +179,11 @@ int public_encrypt(Context& ctx, const uint8_t* in, int length, uint8_t* out, in
 
 int private_decrypt(Context& ctx, const uint8_t* in, int length, uint8_t* out, int out_size,
                     KeyHandle* key) {
-  if (key == nullptr || key->kind != KEY_KIND_SECRET) return CORE_E_INVALID_KEY;
-  if (ctx.functions == nullptr) return CORE_E_NOT_READY;
-  if (in == nullptr || out == nullptr || length < 0) return CORE_E_ARGS;
   WorkBuffer work;
-  if (!work.allocate(out_size)) return CORE_E_NOMEM;
-  Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
-  const CK_OBJECT_HANDLE object = session.find_key(key->serial, CKO_PRIVATE_KEY);
-  if (object == CK_INVALID_HANDLE) return CORE_E_READ_FILE;
-  const long plain_length = run_rsa_operation(session, object, session.f()->C_DecryptInit,
-                                              session.f()->C_Decrypt, in, length, work, out_size);
-  if (plain_length < 0) return CORE_E_DECRYPT;
+  const long plain_length =
+      run_key_operation(ctx, key, KEY_KIND_SECRET, &CK_FUNCTION_LIST::C_DecryptInit,
+                        &CK_FUNCTION_LIST::C_Decrypt, in, length, out, out_size, work, CORE_E_DECRYPT);
+  if (plain_length < 0) return static_cast<int>(plain_length);
   std::memcpy(out, work.data(), static_cast<size_t>(plain_length));
   return static_cast<int>(plain_length);
 }

@@ -123,8 +123,7 @@ int generate_keys(Context& ctx, KeyHandle* secret_key, KeyHandle* /*public_key*/
     }
   }
   Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
+  if (const int rc = session.open_logged_in(); rc != 0) return rc;
   // A new pair replaces whatever the token held under the serial's label.
   session.delete_all_with_label(label);
   CK_MECHANISM mechanism{CKM_RSA_PKCS_KEY_PAIR_GEN, nullptr, 0};
@@ -142,8 +141,7 @@ int import_public_key(Context& ctx, const KeyCertRecord* cert) {
   if (ctx.functions == nullptr) return CORE_E_NOT_READY;
   if (cert == nullptr) return CORE_E_ARGS;
   Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
+  if (const int rc = session.open_logged_in(); rc != 0) return rc;
   CK_ULONG modulus_length = 0;
   CK_ULONG exponent_length = 0;
   const CK_BYTE* modulus = strip_leading_zeros(cert->n, sizeof cert->n, &modulus_length);
@@ -179,16 +177,14 @@ int import_public_key(Context& ctx, const KeyCertRecord* cert) {
 
 int delete_key(Context& ctx, uint32_t serial) {
   Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
+  if (const int rc = session.open_logged_in(); rc != 0) return rc;
   return session.delete_all_with_label(key_label(serial));
 }
 
 int read_data(Context& ctx, const char* label, uint8_t* out, int size) {
   if (label == nullptr) return CORE_E_ARGS;
   Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
+  if (const int rc = session.open_logged_in(); rc != 0) return rc;
   const CK_OBJECT_HANDLE object = find_data_object(session, label);
   if (object == CK_INVALID_HANDLE) return CORE_E_FILE_NOT_FOUND;
   CK_ATTRIBUTE value = attribute(CKA_VALUE, nullptr, 0);
@@ -206,8 +202,7 @@ int read_data(Context& ctx, const char* label, uint8_t* out, int size) {
 int write_data(Context& ctx, const char* label, const uint8_t* data, int length) {
   if (label == nullptr || length < 0 || (data == nullptr && length > 0)) return CORE_E_ARGS;
   Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
+  if (const int rc = session.open_logged_in(); rc != 0) return rc;
   const CK_ATTRIBUTE value = attribute(CKA_VALUE, data, static_cast<CK_ULONG>(length));
   const CK_OBJECT_HANDLE object = find_data_object(session, label);
   if (object != CK_INVALID_HANDLE) {
@@ -240,8 +235,7 @@ int write_data(Context& ctx, const char* label, const uint8_t* data, int length)
 int delete_data(Context& ctx, const char* label) {
   if (label == nullptr) return CORE_E_ARGS;
   Session session(ctx);
-  if (const int rc = session.open(); rc != 0) return rc;
-  if (const int rc = session.login(); rc != 0) return rc;
+  if (const int rc = session.open_logged_in(); rc != 0) return rc;
   const CK_OBJECT_HANDLE object = find_data_object(session, label);
   if (object == CK_INVALID_HANDLE) return CORE_E_FILE_NOT_FOUND;
   if (session.f()->C_DestroyObject(session.handle(), object) != CKR_OK) return CORE_E_WRITE_FILE;

@@ -23,6 +23,11 @@ class Session {
   int open_on_slot(CK_SLOT_ID slot);
   // C_Login as the user with the stored PIN: 0 or CORE_E_PASSPHRASE.
   int login();
+  // open, then login: the first failure.
+  int open_logged_in() {
+    if (const int rc = open(); rc != 0) return rc;
+    return login();
+  }
   // For a session that something else has already closed (C_CloseAllSessions).
   void forget() {
     open_ = false;
