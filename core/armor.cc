@@ -2,12 +2,13 @@
 
 #include <cstring>
 
+#include "core/base64.h"
+
 namespace {
 
 constexpr uint32_t kCrc24Poly = 0x1864CFB;
 constexpr uint32_t kCrc24Mask = 0xFFFFFF;
 constexpr int kLineLength = 64;
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 uint32_t g_crc24_table[256];
 bool g_crc24_table_ready = false;
@@ -22,27 +23,6 @@ uint32_t crc24_shift_byte(uint32_t crc, uint8_t byte) {
   return crc & kCrc24Mask;
 }
 
-// Value of a base64 alphabet character, or -1.
-int alphabet_value(uint8_t c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
-
-// Writes the 4 characters of up to 3 bytes, padded with "=".
-void encode_group(const uint8_t* bytes, int count, char* out) {
-  const uint32_t bits = (static_cast<uint32_t>(bytes[0]) << 16) |
-                        (count > 1 ? static_cast<uint32_t>(bytes[1]) << 8 : 0) |
-                        (count > 2 ? bytes[2] : 0);
-  out[0] = kAlphabet[(bits >> 18) & 63];
-  out[1] = kAlphabet[(bits >> 12) & 63];
-  out[2] = count > 1 ? kAlphabet[(bits >> 6) & 63] : '=';
-  out[3] = count > 2 ? kAlphabet[bits & 63] : '=';
-}
-
 // Decodes 4 characters into up to 3 bytes; returns the number of bytes the
 // group yields, or -1 when a character the group needs is not in the alphabet.
 int decode_group(const uint8_t* chars, uint8_t* out) {
@@ -51,7 +31,7 @@ int decode_group(const uint8_t* chars, uint8_t* out) {
   for (int i = 0; i < 4; ++i) {
     int value = 0;
     if (i <= yield) {
-      value = alphabet_value(chars[i]);
+      value = base64_value(chars[i]);
       if (value < 0) return -1;
     }
     bits = (bits << 6) | static_cast<uint32_t>(value);
@@ -91,7 +71,7 @@ int armor_encode(const uint8_t* data, int length, char* out, int capacity) {
   const auto room = [&] { return capacity - written; };
   while (length - pos >= 3) {
     if (room() < 4) return -1;
-    encode_group(data + pos, 3, out + written);
+    base64_encode_group(data + pos, 3, out + written);
     written += 4;
     crc = crc24(crc, data + pos, 3);
     pos += 3;
@@ -105,7 +85,7 @@ int armor_encode(const uint8_t* data, int length, char* out, int capacity) {
   }
   if (const int rest = length - pos; rest > 0) {
     if (room() < 4) return -1;
-    encode_group(data + pos, rest, out + written);
+    base64_encode_group(data + pos, rest, out + written);
     written += 4;
     crc = crc24(crc, data + pos, static_cast<size_t>(rest));
     line += 4;
@@ -119,7 +99,7 @@ int armor_encode(const uint8_t* data, int length, char* out, int capacity) {
   const uint8_t crc_bytes[3] = {static_cast<uint8_t>(crc >> 16), static_cast<uint8_t>(crc >> 8),
                                 static_cast<uint8_t>(crc)};
   out[written++] = '=';
-  encode_group(crc_bytes, 3, out + written);
+  base64_encode_group(crc_bytes, 3, out + written);
   written += 4;
   out[written] = '\0';
   return written;

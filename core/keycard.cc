@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/armor.h"
+#include "core/base64.h"
 #include "core/core.h"
 
 namespace {
@@ -13,16 +14,6 @@ namespace {
 constexpr std::string_view kPrefix = "Version: 01\r\nUser ID: ";
 constexpr std::string_view kKeyLine = "\r\nUser Key: ";
 constexpr int kCheckLength = 4;
-
-// The value of a base64 character, or -1 outside the alphabet.
-int base64_value(unsigned char c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
 
 // The 24 bits of a group of 4 base64 characters, or -1 when one is invalid.
 long decode_check(std::string_view check) {
