@@ -9,7 +9,6 @@ int32_t CSigner::DecryptMessage(std::u16string_view, int32_t, std::u16string*) {
 int32_t CSigner::GetStatement(std::u16string_view, std::u16string_view, std::u16string*) {
   return kStatusNotImplemented;
 }
-int32_t CSigner::SignMessage(std::u16string_view, std::u16string*) { return kStatusNotImplemented; }
 int32_t CSigner::SignFile(std::u16string_view, std::u16string*) { return kStatusNotImplemented; }
 int32_t CSigner::BrowseForFolder(std::u16string*) { return 1; }
 int32_t CSigner::CreateKeys(std::u16string_view, std::u16string_view, std::u16string_view, int32_t,

@@ -1,0 +1,16 @@
+// Message boxes the signer's operations show: no owner window, error icon,
+// texts from the string table in the thread's UI language.
+#pragma once
+
+// A message box with string text_id and caption string caption_id.
+void ShowOperationError(int text_id, int caption_id);
+
+// The message of core code `code` (empty for 0) under caption string caption_id.
+void ShowCoreError(int code, int caption_id);
+
+// String ids the operations use.
+constexpr int kStringError = 101;              // "Error"
+constexpr int kStringInsufficientMemory = 113;  // "Insufficient memory"
+constexpr int kStringSigningError = 116;       // "Signing error"
+constexpr int kStringStatementError = 119;     // "Signing error" (statements)
+constexpr int kStringErrorReadingFile = 126;   // "Error reading file"

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/codepage.h"
+#include "signer_fixture.h"
+
+namespace signer_checks {
+namespace {
+
+class SignMessageTest : public SignerOps {
+ protected:
+  // The signed text of a result, checked against the open key.
+  std::string SignedText(const std::u16string& result, uint32_t serial) {
+    const std::string bytes = Config::Instance().useUtf8 != 0 ? platform::utf16_to_utf8(result)
+                                                              : platform::utf16_to_ansi(result).value_or("");
+    return VerifiedText(bytes, serial);
+  }
+};
+
+TEST_F(SignMessageTest, PayTenWithSerial1234) {
+  OpenGeneratedKey(1234);
+  const std::u16string result = Sign(u"Pay 10");
+  EXPECT_EQ(SignedText(result, 1234), "Pay 10\r\nAUTH=" + Auth("Pay 10\r\n", 1234) + "\r\n");
+  EXPECT_EQ(signer_.Error(), 0);
+  EXPECT_TRUE(ui_.message_boxes.empty());
+  EXPECT_TRUE(ui_.Shown().empty());  // the open key was reused
+}
+
+TEST_F(SignMessageTest, LineBreakAndMarkupForms) {
+  OpenFixtureKey();
+  const struct {
+    std::u16string message;
+    std::string hashed;  // the text before the AUTH line
+    bool markup;
+  } cases[] = {
+      {u"<p>Pay 10</p>", "<p>Pay 10</p>\r\n", true},
+      {u"Pay 10\n", "Pay 10\n", false},              // already ends with a line feed
+      {u"Pay 10\r\n", "Pay 10\r\n", false},
+      {u"Pay 10\r", "Pay 10\r\r\n", false},          // a lone CR is not a line end
+      {u"", "\r\n", false},
+      {std::u16string(u"Pay\0 10", 7), "Pay\r\n", false},  // the text ends at a NUL
+  };
+  for (const auto& c : cases) {
+    const std::string digest = Auth(c.hashed, kFixtureSerial);
+    const std::string line = c.markup ? "<!-- AUTH=" + digest + " -->\r\n" : "AUTH=" + digest + "\r\n";
+    EXPECT_EQ(SignedText(Sign(c.message), kFixtureSerial), c.hashed + line) << c.hashed;
+  }
+}
+
+TEST_F(SignMessageTest, SessionHeaderCountsPackets) {
+  OpenFixtureKey();
+  SetUserName("IVANOV");
+  signer_.put_Operator(1);
+  signer_.put_Session(u"S1");
+  const std::string first = SignedText(Sign(u"one"), kFixtureSerial);
+  signer_.put_Customer(1);  // the session block wins over the customer line
+  const std::string second = SignedText(Sign(u"two"), kFixtureSerial);
+
+  auto header = [](const char* packet) {
+    return std::string("SESSION: S1                  \r\nPACKET NUMBER: ") + packet +
+           "\r\nCOMMAND NUMBER: 000000\r\nUSER NAME: IVANOV              \r\n";
+  };
+  EXPECT_EQ(first, header("000000") + "one\r\nAUTH=" + Auth(header("000000") + "one\r\n", kFixtureSerial) + "\r\n");
+  EXPECT_EQ(second, header("000001") + "two\r\nAUTH=" + Auth(header("000001") + "two\r\n", kFixtureSerial) + "\r\n");
+  EXPECT_EQ(second.find("CUSTOMER"), std::string::npos);
+}
+
+TEST_F(SignMessageTest, CustomerLine) {
+  OpenFixtureKey();
+  SetUserName("IVANOV");
+  signer_.put_Customer(1);
+  const std::string hashed = "CUSTOMER: IVANOV              \r\nPay 10\r\n";
+  EXPECT_EQ(SignedText(Sign(u"Pay 10"), kFixtureSerial),
+            hashed + "AUTH=" + Auth(hashed, kFixtureSerial) + "\r\n");
+  EXPECT_EQ(PacketCounter, 0);  // only session mode counts packets
+}
+
+TEST_F(SignMessageTest, LongTextsAreSignedWholeInUtf8) {
+  OpenFixtureKey();
+  Config::Instance().useUtf8 = 1;
+  SetUserName("IVANOV");
+  signer_.put_Customer(1);
+  // CJK characters take three UTF-8 bytes for one UTF-16 unit: more than twice
+  // the UTF-16 length plus the fixed room of a buffer sized from UTF-16.
+  for (const std::u16string& message : {std::u16string(6000, u'Ж'), std::u16string(6000, u'中'),
+                                        std::u16string(3000, u'中') + u"\U0001F600"}) {
+    const std::u16string result = Sign(message);
+    const std::string hashed = "CUSTOMER: IVANOV              \r\n" + platform::utf16_to_utf8(message) + "\r\n";
+    EXPECT_EQ(SignedText(result, kFixtureSerial), hashed + "AUTH=" + Auth(hashed, kFixtureSerial) + "\r\n");
+    EXPECT_NE(result.find(message), std::u16string::npos);
+    EXPECT_EQ(signer_.Error(), 0);
+  }
+}
+
+TEST_F(SignMessageTest, AnsiModeSignsTheCodePageBytes) {
+  ScopedEnv russian("LANG", "ru_RU.UTF-8");
+  OpenFixtureKey();
+  const std::u16string result = Sign(u"Оплата 10");
+  const std::string hashed = "\xCE\xEF\xEB\xE0\xF2\xE0 10\r\n";  // code page 1251
+  EXPECT_EQ(SignedText(result, kFixtureSerial), hashed + "AUTH=" + Auth(hashed, kFixtureSerial) + "\r\n");
+}
+
+TEST_F(SignMessageTest, RefusedWhileAnotherThreadHoldsTheLock) {
+  OpenFixtureKey();
+  signer_.set_Error(1008);
+  LockHolder other;
+  ASSERT_TRUE(other.held());
+  EXPECT_EQ(Sign(u"Pay 10"), u"");
+  EXPECT_EQ(signer_.Error(), kErrorLibraryInUse);
+  ASSERT_EQ(ui_.message_boxes.size(), 1u);
+  EXPECT_EQ(ui_.message_boxes[0].text, "Library already in use");
+  EXPECT_EQ(ui_.message_boxes[0].caption, "Error");
+}
+
+TEST_F(SignMessageTest, CoreFailureIsShownAndRecorded) {
+  OpenFixtureKey();
+  KeyHandle& key = OpenKey();
+  const int16_t engine = key.engine_id;
+  key.engine_id = ENGINE_CRYPTOAPI;  // its slots all answer "Call not supported"
+  const std::u16string result = Sign(u"Pay 10");
+  key.engine_id = engine;
+  EXPECT_EQ(result, u"");
+  EXPECT_EQ(signer_.Error(), 1000 - CORE_E_NOT_SUPPORTED);
+  ASSERT_EQ(ui_.message_boxes.size(), 1u);
+  EXPECT_EQ(ui_.message_boxes[0].text, "Call not supported");
+  EXPECT_EQ(ui_.message_boxes[0].caption, "Signing error");
+  EXPECT_EQ(ui_.message_boxes[0].type, ui::kMbOk | ui::kMbIconError);
+}
+
+}  // namespace
+}  // namespace signer_checks
