@@ -18,7 +18,8 @@ bool platform_chosen(int argc, char** argv) {
 
 }  // namespace
 
-void choose_offscreen_without_display(int argc, char** argv) {
-  if (!platform::os_has_display() && !platform_chosen(argc, argv))
-    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+bool choose_offscreen_without_display(int argc, char** argv) {
+  if (platform::os_has_display() || platform_chosen(argc, argv)) return false;
+  qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+  return true;
 }

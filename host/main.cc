@@ -3,14 +3,18 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <memory>
+
 #include "host/controller.h"
 #include "host/display_choice.h"
 #include "host/host_logger.h"
+#include "host/ui_setup.h"
 
 int main(int argc, char** argv) {
-  choose_offscreen_without_display(argc, argv);
+  const bool noDisplay = choose_offscreen_without_display(argc, argv);
   QApplication application(argc, argv);
   HostLogger::instance().initialise();
+  const HostUi ui(noDisplay ? HostUi::Mode::kNoDisplay : HostUi::Mode::kWidgets);
 
   Controller controller;
   QTimer::singleShot(0, &controller, &Controller::handleRequest);

@@ -1,19 +1,178 @@
 #include "host/velixcom_handler.h"
 
 #include <QDebug>
+#include <QHash>
 
-// The signer is not part of the host yet, so no action is served: every one
-// is answered as unknown until the signer's actions are wired in here.
-bool VelixcomHandler::handle(const QString& action, const QJsonObject& /*args*/) {
+#include <string>
+
+namespace {
+
+std::u16string to_u16(const QString& text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+}
+
+QString from_u16(const std::u16string& text) { return QString::fromStdU16String(text); }
+
+const char* true_false(bool value) { return value ? "true" : "false"; }
+
+// The line reads: Setup value: "<text>" (quotes included, nothing escaped).
+void log_setup(const char* what, const QString& text) {
+  qDebug().noquote() << QStringLiteral("%1\"%2\"").arg(QLatin1String(what), text);
+}
+
+// A single setting's absent "value" is treated like null: left unchanged.
+QJsonValue single_value(const QJsonObject& args) {
+  const QJsonValue value = args.value(QStringLiteral("value"));
+  return value.isUndefined() ? QJsonValue(QJsonValue::Null) : value;
+}
+
+}  // namespace
+
+VelixcomHandler::VelixcomHandler() = default;
+
+VelixcomHandler::Action VelixcomHandler::find(const QString& action) {
+  static const QHash<QString, Action> actions = {
+      {QStringLiteral("signMessage"), &VelixcomHandler::signMessage},
+      {QStringLiteral("reset"), &VelixcomHandler::reset},
+      {QStringLiteral("editKeys"), &VelixcomHandler::editKeys},
+      {QStringLiteral("useUTF8"), &VelixcomHandler::useUTF8},
+      {QStringLiteral("useScreenKbd"), &VelixcomHandler::useScreenKbd},
+      {QStringLiteral("version"), &VelixcomHandler::version},
+      {QStringLiteral("useOperator"), &VelixcomHandler::useOperator},
+      {QStringLiteral("useCustomer"), &VelixcomHandler::useCustomer},
+      {QStringLiteral("session"), &VelixcomHandler::session},
+      {QStringLiteral("language"), &VelixcomHandler::language},
+      {QStringLiteral("state"), &VelixcomHandler::state},
+      {QStringLiteral("error"), &VelixcomHandler::lastError},
+  };
+  return actions.value(action, nullptr);
+}
+
+bool VelixcomHandler::handle(const QString& action, const QJsonObject& args) {
   result_.clear();
   qDebug() << "Begin handle " << action;
-  qDebug() << "Action is unsupported";
-  error_ = kUnknownAction;
-  return false;
+  const Action run = find(action);  // names are compared with letter case
+  if (run == nullptr) {
+    qDebug() << "Action is unsupported";
+    error_ = kUnknownAction;
+    return false;
+  }
+  (this->*run)(args);
+  return true;
 }
 
 QJsonObject VelixcomHandler::result() const {
   QJsonObject object;
   for (auto it = result_.cbegin(); it != result_.cend(); ++it) object.insert(it.key(), it.value());
   return object;
+}
+
+void VelixcomHandler::setBoolean(const QJsonValue& value, int32_t (CSigner::*put)(int32_t)) {
+  if (value.isNull()) return;
+  const bool on = value.isBool() && value.toBool();
+  log_setup("Setup value: ", QLatin1String(true_false(on)));
+  (signer_.*put)(on ? 1 : 0);
+}
+
+void VelixcomHandler::setText(const QJsonValue& value, int32_t (CSigner::*put)(std::u16string_view)) {
+  if (value.isNull()) return;
+  const QString text = value.isString() ? value.toString() : QString();
+  log_setup("Setup value: ", text);
+  (signer_.*put)(to_u16(text));
+}
+
+// Every key of signMessage's args is applied: an absent key counts as false or
+// the empty text, only null leaves a setting as it is.
+void VelixcomHandler::signMessage(const QJsonObject& args) {
+  const QJsonValue storedKey = args.value(QStringLiteral("useStoredKey"));
+  if (!storedKey.isNull()) {
+    const bool keep = storedKey.isBool() && storedKey.toBool();
+    log_setup("Setup reset key: ", QLatin1String(true_false(!keep)));
+    if (!keep) signer_.Reset();
+  }
+  setBoolean(args.value(QStringLiteral("useUTF8")), &CSigner::put_useUtf8);
+  setBoolean(args.value(QStringLiteral("useScreenKbd")), &CSigner::put_UseScreenKbd);
+  setBoolean(args.value(QStringLiteral("useCustomer")), &CSigner::put_Customer);
+  setBoolean(args.value(QStringLiteral("useOperator")), &CSigner::put_Operator);
+  setText(args.value(QStringLiteral("session")), &CSigner::put_Session);
+  setText(args.value(QStringLiteral("language")), &CSigner::put_Language);
+
+  const QJsonValue message = args.value(QStringLiteral("value"));
+  std::u16string signedText;
+  signer_.SignMessage(to_u16(message.isString() ? message.toString() : QString()), &signedText);
+  result_.insert(QStringLiteral("value"), from_u16(signedText));
+}
+
+void VelixcomHandler::reset(const QJsonObject&) { signer_.Reset(); }
+
+void VelixcomHandler::editKeys(const QJsonObject&) { signer_.EditKeys(); }
+
+void VelixcomHandler::useUTF8(const QJsonObject& args) {
+  setBoolean(single_value(args), &CSigner::put_useUtf8);
+  result_.insert(QStringLiteral("value"), useUtf8Value());
+}
+
+void VelixcomHandler::useScreenKbd(const QJsonObject& args) {
+  setBoolean(single_value(args), &CSigner::put_UseScreenKbd);
+  result_.insert(QStringLiteral("value"), useScreenKbdValue());
+}
+
+void VelixcomHandler::version(const QJsonObject&) {
+  result_.insert(QStringLiteral("value"), QLatin1String(kVersion));
+}
+
+void VelixcomHandler::useOperator(const QJsonObject& args) {
+  setBoolean(single_value(args), &CSigner::put_Operator);
+  result_.insert(QStringLiteral("value"), signer_.Operator());
+}
+
+void VelixcomHandler::useCustomer(const QJsonObject& args) {
+  setBoolean(single_value(args), &CSigner::put_Customer);
+  result_.insert(QStringLiteral("value"), signer_.Customer());
+}
+
+void VelixcomHandler::session(const QJsonObject& args) {
+  setText(single_value(args), &CSigner::put_Session);
+  result_.insert(QStringLiteral("value"), sessionValue());
+}
+
+void VelixcomHandler::language(const QJsonObject& args) {
+  setText(single_value(args), &CSigner::put_Language);
+  result_.insert(QStringLiteral("value"), languageValue());
+}
+
+void VelixcomHandler::state(const QJsonObject&) {
+  result_.insert(QStringLiteral("version"), QLatin1String(kVersion));
+  result_.insert(QStringLiteral("language"), languageValue());
+  result_.insert(QStringLiteral("session"), sessionValue());
+  result_.insert(QStringLiteral("useCustomer"), signer_.Customer());
+  result_.insert(QStringLiteral("useOperator"), signer_.Operator());
+  result_.insert(QStringLiteral("useScreenKbd"), useScreenKbdValue());
+  result_.insert(QStringLiteral("useUTF8"), useUtf8Value());
+}
+
+void VelixcomHandler::lastError(const QJsonObject&) { result_.insert(QStringLiteral("error"), signer_.Error()); }
+
+int32_t VelixcomHandler::useUtf8Value() {
+  int32_t value = 0;
+  signer_.get_useUtf8(&value);
+  return value;
+}
+
+int32_t VelixcomHandler::useScreenKbdValue() {
+  int32_t value = 0;
+  signer_.get_UseScreenKbd(&value);
+  return value;
+}
+
+QString VelixcomHandler::languageValue() {
+  std::u16string value;
+  signer_.get_Language(&value);
+  return from_u16(value);
+}
+
+QString VelixcomHandler::sessionValue() {
+  std::u16string value;
+  signer_.get_Session(&value);
+  return from_u16(value);
 }

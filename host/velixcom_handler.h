@@ -1,12 +1,50 @@
-// Serves requests of type "velixcom": the signer's operations and settings.
+// Serves requests of type "velixcom": one action per signer operation or
+// setting, carried out on the handler's own signer.
 #pragma once
 
+#include <QJsonValue>
+#include <QString>
+
 #include "host/action_handler.h"
+#include "signer/signer.h"
 
 class VelixcomHandler : public ActionHandler {
  public:
   static constexpr int32_t kUnknownAction = 1001;
+  // The host's version, as "version" and "state" report it.
+  static constexpr const char* kVersion = "1.0.0.345";
+
+  VelixcomHandler();
 
   bool handle(const QString& action, const QJsonObject& args) override;
   QJsonObject result() const override;
+
+ private:
+  using Action = void (VelixcomHandler::*)(const QJsonObject& args);
+  static Action find(const QString& action);
+
+  void signMessage(const QJsonObject& args);
+  void reset(const QJsonObject& args);
+  void editKeys(const QJsonObject& args);
+  void useUTF8(const QJsonObject& args);
+  void useScreenKbd(const QJsonObject& args);
+  void version(const QJsonObject& args);
+  void useOperator(const QJsonObject& args);
+  void useCustomer(const QJsonObject& args);
+  void session(const QJsonObject& args);
+  void language(const QJsonObject& args);
+  void state(const QJsonObject& args);
+  void lastError(const QJsonObject& args);  // the action "error"
+
+  // JSON null leaves the setting alone; anything else is written (only the
+  // literal true counts as true, only a string as a text).
+  void setBoolean(const QJsonValue& value, int32_t (CSigner::*put)(int32_t));
+  void setText(const QJsonValue& value, int32_t (CSigner::*put)(std::u16string_view));
+
+  int32_t useUtf8Value();
+  int32_t useScreenKbdValue();
+  QString languageValue();
+  QString sessionValue();
+
+  CSigner signer_{SignerFlavour::kHost};
 };

@@ -40,11 +40,10 @@ INSTANTIATE_TEST_SUITE_P(
                  R"({"action":"","error":5,"result":{},"type":"","uid":""})"},
         Exchange{"FieldsOfOtherTypesReadAsEmpty", R"({"type":7,"uid":true,"action":null,"args":[1]})",
                  R"({"action":"","error":5,"result":{},"type":"","uid":""})"},
-        // Until the signer is part of the host, its type answers every action as unknown.
-        Exchange{"VelixcomActionUnknownForNow", R"({"type":"velixcom","uid":"7","action":"version"})",
-                 R"({"action":"version","error":1001,"result":{},"type":"velixcom","uid":"7"})"},
+        Exchange{"VelixcomVersion", R"({"type":"velixcom","uid":"7","action":"version"})",
+                 R"({"action":"version","error":0,"result":{"value":"1.0.0.345"},"type":"velixcom","uid":"7"})"},
         Exchange{"TypeComparedWithoutCase", R"({"type":"VelixCom","action":"version","args":{"a":1}})",
-                 R"({"action":"version","error":1001,"result":{},"type":"VelixCom","uid":""})"},
+                 R"({"action":"version","error":0,"result":{"value":"1.0.0.345"},"type":"VelixCom","uid":""})"},
         Exchange{"NonAsciiTextRoundTrips", R"({"type":"тип","uid":"ключ","args":{"v":"€"}})",
                  R"({"action":"","error":5,"result":{"v":"€"},"type":"тип","uid":"ключ"})"}),
     [](const auto& info) { return info.param.name; });

@@ -24,6 +24,8 @@ HostRun HostHome::run(const QByteArray& input, bool keepInputOpen) const {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
   env.insert("HOME", home());
   env.insert("XDG_RUNTIME_DIR", home());
+  env.insert("XDG_CONFIG_HOME", home() + "/.config");  // the registry hives
+  env.insert(extraEnv_);
 
   QProcess process;
   process.setProcessEnvironment(env);

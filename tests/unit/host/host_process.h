@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -27,12 +28,15 @@ class HostHome {
   HostHome();
   QString home() const { return dir_.path(); }
   QString logDir() const { return dir_.path() + "/velixhost"; }
+  // Sets a variable of the program's environment for the runs that follow.
+  void setEnv(const QString& name, const QString& value) { extraEnv_.insert(name, value); }
 
   // Writes `input`, closes standard input unless `keepInputOpen`, and waits.
   HostRun run(const QByteArray& input, bool keepInputOpen = false) const;
 
  private:
   QTemporaryDir dir_;
+  QProcessEnvironment extraEnv_;
 };
 
 // The response's body when `output` is exactly one well-formed frame; else empty.

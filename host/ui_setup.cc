@@ -1,0 +1,22 @@
+#include "host/ui_setup.h"
+
+#include <QDebug>
+#include <QString>
+
+#include "ui/backends/qt/qt_backend.h"
+#include "ui/debug_log.h"
+#include "ui/load_string.h"
+
+namespace {
+
+void log_debug_line(const std::string& line) { qDebug().noquote() << QString::fromStdString(line); }
+
+}  // namespace
+
+HostUi::HostUi(Mode mode) {
+  ui::InstallResourceStrings();
+  ui::SetDebugLogSink(&log_debug_line);
+  if (mode == Mode::kWidgets) backend_ = std::make_unique<ui::qt::QtDialogBackend>();
+}
+
+HostUi::~HostUi() { ui::SetDebugLogSink(nullptr); }
