@@ -14,7 +14,6 @@
 #include "signer/signer.h"
 #include "signer/signer_clock.h"
 #include "signer/signer_state.h"
-#include "ui/load_string.h"
 #include "ui/message_box.h"
 #include "ui/sign_dlg.h"
 
@@ -100,7 +99,6 @@ bool Authorize(CSigner& signer) {
     return true;
   }
   signer.set_Error(1000 - result);
-  ui::ShowMessageBox(ui::LoadResString(core_error_string_id(result)), ui::LoadResString(kStringKeyLoadError),
-                     ui::kMbOk | ui::kMbIconError);
+  ui::ShowMessageBoxFromStrings(core_error_string_id(result), kStringKeyLoadError, ui::kMbOk | ui::kMbIconError);
   return false;
 }

@@ -1,5 +1,7 @@
 #include "ui/load_string.h"
 
+#include <cstdio>
+
 #include "platform/codepage.h"
 #include "ui/language.h"
 #include "ui/message_box.h"
@@ -18,6 +20,12 @@ std::string LoadResString(int id) {
                          .value_or("");
   if (ansi.size() > kMaxStringBytes) ansi.resize(kMaxStringBytes);
   return ansi;
+}
+
+std::string FormatResString(int format_id, const std::string& argument) {
+  char text[2048];
+  std::snprintf(text, sizeof text, LoadResString(format_id).c_str(), argument.c_str());
+  return text;
 }
 
 void InstallResourceStrings() { SetMessageStringLoader(&LoadResString); }

@@ -9,6 +9,9 @@ namespace ui {
 // code page 1251 bytes on a Cyrillic system). A missing string is empty.
 std::string LoadResString(int id);
 
+// String `format_id` (a printf format with one "%s") filled with `argument`.
+std::string FormatResString(int format_id, const std::string& argument);
+
 // Makes message boxes given by string id take their texts from LoadResString.
 void InstallResourceStrings();
 

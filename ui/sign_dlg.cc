@@ -1,11 +1,12 @@
 #include "ui/sign_dlg.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "core/crypto.h"
 #include "signer/config.h"
-#include "ui/edit_dlg.h"
-#include "ui/key_file_id.h"
+#include "ui/debug_log.h"
 #include "ui/language.h"
 #include "ui/load_string.h"
 #include "ui/reask_list.h"
@@ -13,61 +14,104 @@
 namespace ui {
 namespace {
 
-constexpr int kTab = 223;
-constexpr int kKeyList = 202;
-constexpr int kPassphrase = 201;
-constexpr int kReaskList = 204;
 constexpr int kLocalFileString = 105;
+constexpr const char* kTokenTabText = "Token";  // the same in both languages
 
 }  // namespace
 
-CSignDlg::CSignDlg(std::string version) : version_(std::move(version)) {
+CSignDlg::CSignDlg(std::string version)
+    : key_list_(&Config::Instance().keyList), version_(std::move(version)) {
   SetThreadUiLanguage(Config::Instance().language);
+  // Room for the longest passphrase, so that it is never moved (and an
+  // unwiped copy left behind) while it is replaced.
+  passphrase_.reserve(kPassphraseCapacity);
 }
 
 CSignDlg::~CSignDlg() { ClearSecrets(); }
 
 void CSignDlg::ClearSecrets() {
-  secure_wipe(passphrase_.data(), passphrase_.size());
-  passphrase_.clear();
+  SetPassphrase("");
   key_path_.clear();
   user_id_.clear();
 }
 
+void CSignDlg::SetPassphrase(const std::string& text) {
+  secure_wipe(passphrase_.data(), passphrase_.size());
+  passphrase_.assign(text, 0, std::min(text.size(), kPassphraseCapacity - 1));
+}
+
 intptr_t CSignDlg::OnInitDialog() {
-  Window()->SetCaption(Window()->Caption() + " " + version_);
+  char caption[1024];
+  std::snprintf(caption, sizeof caption, "%s %s", Window()->Caption().c_str(), version_.c_str());
+  Window()->SetCaption(caption);
+  // The dialog's thread is the caller's: there is no foreign input queue to
+  // attach to here, so the focus is taken by making the window top-most alone.
   Config& config = Config::Instance();
   config.Load();
+
   Window()->InsertTab(kTab, 0, LoadResString(kLocalFileString));
-  config.KeyType = 0;
-  Window()->ResetContent(kKeyList);
-  int index = 0;
-  for (KeyListEntry* entry = config.keyList.head(); entry != nullptr; entry = entry->next, ++index) {
-    if (IsTokenEntry(*entry)) continue;
-    const int line = Window()->AddItem(kKeyList, entry->name, index);
-    if (static_cast<uint32_t>(index) == config.KeyIndex) Window()->SetCurrentItem(kKeyList, line);
+  const int tokens = FillTokenList();
+  if (tokens > 0) {
+    Window()->InsertTab(kTab, 1, kTokenTabText);
+    DebugLog("has " + std::to_string(tokens) + " tokens");
   }
-  FillReaskList(Window(), kReaskList, config.ReaskIndex);
-  Window()->SetFocus(kPassphrase);
+  if (Window()->TabCount(kTab) == 1) {
+    DebugLog("interface without tokens run");
+    ApplyLayoutWithoutTokens();
+    config.KeyType = 0;
+  } else if (config.KeyType != 0) {
+    Window()->SetCurrentTab(kTab, 1);
+  }
+  // The page is built once the dialog is on screen.
+  PostPageSwitch();
   return 1;
 }
 
-intptr_t CSignDlg::OnCommand(uintptr_t, intptr_t, int) { return 0; }
+intptr_t CSignDlg::OnCommand(uintptr_t wparam, intptr_t, int code) {
+  const Config& config = Config::Instance();
+  switch (CommandId(wparam)) {
+    case kSettings:
+      OpenKeyManagement();
+      return 1;
+    case kUpdate:
+      TokenLogin();
+      return 1;
+    case kPassphrase:
+      if (code != kEditSetFocus || config.VK == 0) return 0;
+      // The field is typed on the on-screen keyboard only: the focus leaves it
+      // so that the keyboard is not opened again when it closes.
+      Window()->SetFocus(kCmdOk);
+      Window()->ShowDialog();
+      OpenScreenKeyboard(kPassphrase);
+      return 1;
+    case kTokenPassword:
+      if (code != kEditSetFocus || config.VK == 0) return 0;
+      if (Window()->ItemText(kTokenList).empty()) Window()->SetFocus(kTokenList);
+      else if (config.eTokenKeySerial != 0) Window()->SetFocus(kCmdOk);
+      else Window()->SetFocus(kUpdate);
+      Window()->ShowDialog();
+      OpenScreenKeyboard(kTokenPassword);
+      return 1;
+    case kTokenList:
+      if (code == kComboSelChange) PostPageSwitch();
+      return 1;
+    default:
+      return 0;
+  }
+}
 
-intptr_t CSignDlg::OnNotify(DialogWindow*, uintptr_t, int) { return 0; }
+intptr_t CSignDlg::OnNotify(DialogWindow*, uintptr_t, int code) {
+  if (code != kTabSelChange) return 0;
+  SwitchPage();
+  return 1;
+}
 
-void CSignDlg::OnDestroy() { Config::Instance().keyList.Save(); }
+void CSignDlg::OnDestroy() { key_list_->Save(); }
 
 bool CSignDlg::OnOK() {
   Config& config = Config::Instance();
-  const int line = Window()->CurrentItem(kKeyList);
-  if (line >= 0 && Window()->ItemData(kKeyList, line) != -1)
-    config.KeyIndex = static_cast<uint32_t>(Window()->ItemData(kKeyList, line));
-  const int reask = Window()->CurrentItem(kReaskList);
-  if (reask >= 0) config.ReaskIndex = static_cast<uint32_t>(reask);
-  if (const KeyListEntry* entry = config.keyList.At(config.KeyIndex)) key_path_ = entry->path;
-  passphrase_ = Window()->ItemText(kPassphrase).substr(0, kPassphraseCapacity - 1);
-  user_id_ = ReadKeyFileId(key_path_);
+  const bool accepted = config.KeyType == 0 ? AcceptFilePage() : AcceptTokenPage();
+  if (!accepted) return false;
   config.Save();
   reask_seconds_ = ui::ReaskSeconds(config.ReaskIndex);
   return true;
@@ -78,6 +122,18 @@ bool CSignDlg::OnCancel() {
   return true;
 }
 
-bool CSignDlg::OnRefresh() { return true; }
+bool CSignDlg::OnRefresh() {
+  std::string language;
+  if (const DialogBackend* backend = ActiveDialogBackend()) language = backend->KeyboardLayoutLanguage();
+  std::transform(language.begin(), language.end(), language.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  // Only the indicator beside the visible password field is shown.
+  const bool file_page = Config::Instance().KeyType == 0;
+  ShowItem(kFileLayoutIndicator, file_page);
+  ShowItem(kTokenLayoutIndicator, !file_page);
+  Window()->SetItemText(kFileLayoutIndicator, language);
+  Window()->SetItemText(kTokenLayoutIndicator, language);
+  return true;
+}
 
 }  // namespace ui

@@ -3,11 +3,19 @@
 // types its passphrase. The dialog does not open the key; it hands back where
 // the key is, the passphrase and the "Ask again" interval, and keeps the
 // user's choices in Config.
+//
+// Two pages share one template: the file page (key list 202, passphrase 201)
+// and the token page (token list 492, token password 227, token keys 229).
+// Config's KeyType records which page is shown; the tab control, the token
+// list and the key management dialog move between them, and every move
+// rebuilds the page.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "core/core.h"
+#include "signer/key_list.h"
 #include "ui/dialog.h"
 
 namespace ui {
@@ -18,6 +26,27 @@ class CSignDlg : public CDialog {
   static constexpr size_t kPathCapacity = 4096;
   static constexpr size_t kPassphraseCapacity = 255;  // at most 254 characters
   static constexpr size_t kUserIdCapacity = 255;
+  static constexpr int kTokenNameCapacity = 255;
+  static constexpr int kMaxTokenKeys = 64;
+
+  // Control ids.
+  static constexpr int kPassphrase = 201;
+  static constexpr int kKeyList = 202;
+  static constexpr int kSettings = 203;
+  static constexpr int kReaskList = 204;
+  static constexpr int kTab = 223;
+  static constexpr int kKeyLabel = 224;
+  static constexpr int kPassphraseLabel = 225;
+  static constexpr int kTokenPasswordLabel = 226;
+  static constexpr int kTokenPassword = 227;
+  static constexpr int kUpdate = 228;
+  static constexpr int kTokenKeyList = 229;
+  static constexpr int kTokenKeyLabel = 232;
+  static constexpr int kFileLayoutIndicator = 282;
+  static constexpr int kTokenLayoutIndicator = 283;
+  static constexpr int kReaskLabel = 489;
+  static constexpr int kTokenList = 492;
+  static constexpr int kTokenLabel = 493;
 
   // Applies Config's language to the thread. The caption shows the program's
   // version after the title.
@@ -43,7 +72,35 @@ class CSignDlg : public CDialog {
  protected:
   // Zeroes key path, passphrase and user ID (wiping the passphrase).
   void ClearSecrets();
+  // Replaces the passphrase, wiping the old one; at most 254 characters are kept.
+  void SetPassphrase(const std::string& text);
 
+  // Pages (sign_dlg_page.cc).
+  void ApplyLayoutWithoutTokens();
+  void PostPageSwitch();
+  void SwitchPage();
+  void RebuildPage(const KeyListEntry* preselected);
+  void FocusPasswordField();
+  void OpenKeyManagement();
+  void OpenScreenKeyboard(int field);
+  bool AcceptFilePage();
+
+  // Tokens (sign_dlg_token.cc).
+  // Fills the token list from the token engines; returns the number of tokens.
+  int FillTokenList();
+  // The engine of the token list's current item; -1 when none is current.
+  int16_t SelectedTokenEngine() const;
+  // The UTF-8 form of the token list's text.
+  std::string SelectedTokenNameUtf8() const;
+  // The index within `engine` of the token named like the token list's text; -1 when none.
+  int FindTokenIndex(int16_t engine) const;
+  // How a key found on a token is listed.
+  std::string TokenKeyName(uint32_t serial, const std::string& user_id) const;
+  void ListStoredTokenKey();
+  bool TokenLogin();
+  bool AcceptTokenPage();
+
+  KeyList* key_list_;
   std::string key_path_;
   std::string passphrase_;
   std::string user_id_;
@@ -51,6 +108,8 @@ class CSignDlg : public CDialog {
   int32_t token_engine_ = 2;
   int32_t token_index_ = 0;
   std::string version_;
+  // The page switch the dialog posts to itself; it must outlive the message.
+  NotifyHeader page_switch_{nullptr, static_cast<uintptr_t>(kTab), kTabSelChange};
 };
 
 using CSignDlgImp = CDialogImp<CSignDlg>;

@@ -244,7 +244,7 @@ TEST_F(KeyManagement, SpeaksRussian) {
   auto russian = ui_test::Russian();
   config.ReaskIndex = 1;
   Show([](ScriptedDialog& d) {
-    EXPECT_EQ(d.Caption(), "Управление ключами");
+    EXPECT_EQ(d.Caption(), "\xD3\xEF\xF0\xE0\xE2\xEB\xE5\xED\xE8\xE5 \xEA\xEB\xFE\xF7\xE0\xEC\xE8");  // Управление ключами
     d.Select(kList, 0);
     // "Управление ключами - IVANOV" in code page 1251
     EXPECT_EQ(d.Caption(), "\xD3\xEF\xF0\xE0\xE2\xEB\xE5\xED\xE8\xE5 \xEA\xEB\xFE\xF7\xE0\xEC\xE8 - IVANOV");

@@ -137,7 +137,7 @@ TEST_F(Dialogs, RussianStatementDialog) {
   auto russian = ui_test::Russian();
   CStateDlgImp dates;
   ui.ExpectDialog(205, [](ScriptedDialog& d) {
-    EXPECT_EQ(d.Caption(), "Запрос на выписку");  // template captions are kept in UTF-8
+    EXPECT_EQ(d.Caption(), "\xC7\xE0\xEF\xF0\xEE\xF1 \xED\xE0 \xE2\xFB\xEF\xE8\xF1\xEA\xF3");  // Запрос на выписку
     d.PressEscape();
   });
   dates.DoModal(205, nullptr);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/codepage.h"
 #include "ui/dialog_messages.h"
 #include "ui/language.h"
 #include "ui/load_string.h"
@@ -64,7 +65,9 @@ std::string TodayDottedDate() {
 ScriptedDialog::ScriptedDialog(ScriptedBackend* backend, DialogLayout layout, DialogWindow* parent,
                                DialogProc proc)
     : backend_(backend), layout_(std::move(layout)), parent_(parent), proc_(proc) {
-  caption_ = layout_.caption;
+  // Captions are read back in the ANSI code page, as every other text.
+  caption_ = platform::convert_code_page(layout_.caption, platform::kCodePageUtf8, platform::ansi_code_page())
+                 .value_or("");
   const int width = ToPixelsX(layout_.width);
   const int height = ToPixelsY(layout_.height);
   screen_ = {(kScreenWidth - width) / 2, (kScreenHeight - height) / 2, 0, 0};
@@ -193,6 +196,7 @@ void ScriptedDialog::PickFromDropDown(int id, int index) {
   }
   const bool changed = c->current != index;
   c->current = index;
+  if (c->layout.kind == ControlKind::ComboBox) c->text = c->items[index].text;
   c->dropped = false;
   Command(id, kComboSelEndOk);
   Command(id, kComboCloseUp);
