@@ -43,7 +43,7 @@ class Config {
   uint8_t digestPrefix[kDigestPrefixSize];
   uint8_t KeyType = 0;  // 0 key file, 1 token
   uint32_t eTokenKeySerial = 0;
-  std::string tokenName;  // token chosen last, in the ANSI code page
+  std::string tokenName;  // token chosen last, UTF-8 as the token engines name it
   int32_t VK = 1;         // non-zero: passphrases are typed on the on-screen keyboard
   int32_t useUtf8 = 0;    // non-zero: texts reach the core in UTF-8, else the ANSI code page
   uint16_t language;      // 1033 English, anything else Russian; never stored

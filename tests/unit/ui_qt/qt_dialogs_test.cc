@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 
 #include "signer/config.h"
@@ -24,6 +25,7 @@
 #include "ui/load_string.h"
 #include "ui/request_dlg.h"
 #include "ui/screen_keyboard_dlg.h"
+#include "ui/sign_dlg.h"
 #include "ui/state_dlg.h"
 
 using namespace ui;
@@ -244,4 +246,72 @@ TEST_F(QtDialogs, MovingTheWindowOrChangingTheKeyboardLayoutRefreshesTheDialog) 
     QTest::keyClick(w, Qt::Key_Escape);
   });
   EXPECT_EQ(dialog.DoModal(204, nullptr), 2);
+}
+
+namespace {
+
+// Template 201 with its two tabs, recording the page each tab switch reports.
+class TabRecorder : public CDialog {
+ public:
+  intptr_t OnInitDialog() override {
+    Window()->InsertTab(223, 0, "Local file");
+    Window()->InsertTab(223, 1, "Token");
+    return 1;
+  }
+  intptr_t OnNotify(DialogWindow* from, uintptr_t id, int code) override {
+    if (id == 223 && code == kTabSelChange) pages.push_back(from->CurrentTab(223));
+    return 1;
+  }
+  std::vector<int> pages;
+};
+
+}  // namespace
+
+TEST_F(QtDialogs, AuthorizationTabsReportThePageChosen) {
+  auto locale = ui_test::English();
+  CDialogImp<TabRecorder> dialog;
+  WhenShown("dialog-201", [&](QWidget* w) {
+    auto* tabs = Child<QTabBar>(w, 223);
+    EXPECT_EQ(tabs->count(), 2);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  EXPECT_EQ(dialog.DoModal(201, nullptr), 2);
+  EXPECT_EQ(dialog.pages, (std::vector<int>{1, 0}));
+}
+
+TEST_F(QtDialogs, AuthorizationWithoutTokensMasksThePassphrase) {
+  TempConfigHome home;
+  auto locale = ui_test::English();
+  ui_test::TempDir dir;
+  Config& config = Config::Instance();
+  config.language = 1033;
+  config.VK = 0;
+  config.KeyIndex = 0;
+  config.keyList.Clear();
+  const std::string path = dir.Write("secret.key", ui_test::KeyFileText("IVANOV"));
+  config.keyList.Append("Ivanov", path);
+  config.Save();
+  CSignDlgImp dialog;
+  WhenShown("dialog-201", [&](QWidget* w) {
+    QTest::qWait(20);  // the page is built by a message the dialog posts to itself
+    EXPECT_EQ(w->windowTitle(), "User authorization 1.0.0.345");
+    EXPECT_FALSE(Child<QTabBar>(w, 223)->isVisible());
+    EXPECT_EQ(Child<QLabel>(w, 224)->text(), "Secret key: Ivanov");
+    EXPECT_EQ(Child<QPushButton>(w, 203)->text(), "Key management");
+    // The layout's language as the backend tells it ("" where the platform does not).
+    EXPECT_EQ(Child<QLabel>(w, 282)->text(), QString::fromStdString(backend.KeyboardLayoutLanguage()).toUpper());
+    EXPECT_TRUE(Child<QLabel>(w, 282)->isVisible());
+    EXPECT_FALSE(Child<QLabel>(w, 283)->isVisible());
+    auto* passphrase = Child<QLineEdit>(w, 201);
+    EXPECT_EQ(passphrase->echoMode(), QLineEdit::Password);
+    passphrase->setFocus();
+    QTest::keyClicks(passphrase, "open sesame");
+    QTest::keyClick(passphrase, Qt::Key_Return);
+  });
+  EXPECT_EQ(dialog.DoModal(201, nullptr), 1);
+  EXPECT_EQ(dialog.Passphrase(), "open sesame");
+  EXPECT_EQ(dialog.KeyPath(), path);
+  EXPECT_EQ(dialog.UserId(), "IVANOV");
 }

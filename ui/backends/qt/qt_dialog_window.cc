@@ -73,6 +73,9 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
     case ControlKind::Static: {
       auto* label = new QLabel(text, this);
       label->setTextFormat(Qt::PlainText);
+      // Static text starts at the top of its rectangle, as on Windows: a label
+      // taller than its text must not push the text down over what is below.
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return label;
     }
     case ControlKind::Button:

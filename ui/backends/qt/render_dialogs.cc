@@ -12,11 +12,13 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
 #include <string>
 
+#include "signer/config.h"
 #include "signer/key_list.h"
 #include "ui/backends/qt/qt_backend.h"
 #include "ui/backends/qt/qt_dialog_window.h"
@@ -28,6 +30,7 @@
 #include "ui/request_dlg.h"
 #include "ui/resources/strings.h"
 #include "ui/screen_keyboard_dlg.h"
+#include "ui/sign_dlg.h"
 #include "ui/state_dlg.h"
 
 namespace {
@@ -114,6 +117,18 @@ void RenderAll() {
     SnapNextModal(token ? "201-token-page" : "201-file-page");
     auth.DoModal(201, nullptr);
   }
+  // The dialog itself where no token is present (none can be: the core is not
+  // started here), over a key list of its own.
+  Config& config = Config::Instance();
+  config.language = ThreadUiLanguage();
+  config.keyList.Clear();
+  config.keyList.Append("IVANOV", "/home/user/keys/secret.key");
+  config.KeyIndex = 0;
+  config.VK = 0;  // else the on-screen keyboard opens over it at once
+  config.Save();
+  CSignDlgImp sign;
+  SnapNextModal("201-without-tokens");
+  sign.DoModal(201, nullptr);
 
   CDlgScreenKeyboardImpl keyboard;
   SnapNextModal("202-keyboard");
@@ -153,6 +168,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Texts reach the dialogs in the ANSI code page, which follows the locale:
+  // Russian ones need a Cyrillic page.
+  if (std::string(argv[2]) == "ru") qputenv("LC_ALL", "ru_RU.UTF-8");
+  // The settings the authorization dialog loads and saves live in a registry
+  // of this run, never in the user's own.
+  QTemporaryDir settings;
+  qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
   QApplication app(argc, argv);
   g_out_dir = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(g_out_dir);
