@@ -21,7 +21,7 @@ class TokenDialogTest : public SignDialogTest {
  protected:
   void SetUp() override {
     SignDialogTest::SetUp();
-    token_ = std::make_unique<SoftToken>(kTokenLabel, kTokenPin);
+    token_ = std::make_unique<SoftToken>(label_, kTokenPin);
     CCryptoInitializer::Instance();  // the process's core session
     // Restarted so that the engines see this test's token.
     core_done();
@@ -31,8 +31,7 @@ class TokenDialogTest : public SignDialogTest {
       char name[255] = {};
       core_ctrl(ENGINE_PKCS11, CTRL_TOKEN_NAME, i, name, static_cast<int>(sizeof name));
       const std::string text = name;
-      if (text.size() >= std::strlen(kTokenLabel) &&
-          text.compare(text.size() - std::strlen(kTokenLabel), std::string::npos, kTokenLabel) == 0) {
+      if (text.size() >= label_.size() && text.compare(text.size() - label_.size(), std::string::npos, label_) == 0) {
         token_index = i;
         token_name = text;
       }
@@ -71,6 +70,7 @@ class TokenDialogTest : public SignDialogTest {
     Store();
   }
 
+  std::string label_ = kTokenLabel;  // UTF-8; set before SetUp to name the token otherwise
   int token_count = 0;
   int token_index = -1;
   std::string token_name;  // UTF-8, as the engine gives it

@@ -192,3 +192,31 @@ TEST_F(TokenPage, ScreenKeyboardMovesTheFocusToTheNextStep) {
     EXPECT_EQ(dialog.Passphrase(), "qwe");
   }
 }
+
+namespace {
+
+class RussianTokenPage : public sign_dialog_test::TokenDialogTest {
+ protected:
+  RussianTokenPage() { label_ = "\xD0\xA2\xD0\xBE\xD0\xBA\xD0\xB5\xD0\xBD"; }  // "Токен" in UTF-8
+  ui_test::ScopedLocale russian = ui_test::Russian();
+};
+
+}  // namespace
+
+TEST_F(RussianTokenPage, TokenNamesAreShownInTheAnsiPageAndStoredInUtf8) {
+  config.language = 1049;
+  StoreTokenChoice(778);
+  const std::string ansi_name = token_name.substr(0, token_name.size() - label_.size()) +
+                                "\xD2\xEE\xEA\xE5\xED";  // "Токен" in code page 1251
+  CSignDlgImp dialog;
+  EXPECT_EQ(Show(dialog, [&](ScriptedDialog& d) {
+    EXPECT_EQ(d.Tabs(kTab), (std::vector<std::string>{"\xC4\xE8\xF1\xEA", "Token"}));  // "Диск"
+    EXPECT_EQ(d.CurrentTab(kTab), 1);
+    EXPECT_EQ(d.Text(kTokenList), ansi_name);
+    EXPECT_EQ(d.Items(kTokenKeys), (std::vector<std::string>{"778"}));  // the stored token was recognised
+    d.SetText(kTokenPassword, kTokenPin);
+    d.PressEnter();
+  }), 1);
+  EXPECT_EQ(dialog.TokenIndex(), token_index);
+  EXPECT_EQ(Stored().tokenName, token_name);
+}
