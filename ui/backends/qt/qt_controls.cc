@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 #include <QLocale>
+#include <QStyleOptionTabWidgetFrame>
+#include <QStylePainter>
 
 namespace ui::qt {
 
@@ -13,6 +15,20 @@ void NotifyingComboBox::showPopup() {
 void NotifyingComboBox::hidePopup() {
   QComboBox::hidePopup();
   if (after_popup) after_popup();
+}
+
+void TabControl::paintEvent(QPaintEvent* event) {
+  QStyleOptionTabWidgetFrame frame;
+  frame.initFrom(this);
+  const int tabs_height = count() > 0 ? tabRect(0).height() : 0;
+  frame.rect = rect().adjusted(0, tabs_height - 1, 0, 0);
+  frame.shape = shape();
+  frame.tabBarSize = QSize(count() > 0 ? tabRect(count() - 1).right() + 1 : 0, tabs_height);
+  frame.tabBarRect = QRect(0, 0, frame.tabBarSize.width(), tabs_height);
+  QStylePainter painter(this);
+  painter.drawPrimitive(QStyle::PE_FrameTabWidget, frame);
+  painter.end();
+  QTabBar::paintEvent(event);
 }
 
 QFont DialogFont() {

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QString>
+#include <QTabBar>
 #include <functional>
 
 namespace ui::qt {
@@ -18,6 +19,16 @@ class NotifyingComboBox : public QComboBox {
 
   void showPopup() override;
   void hidePopup() override;
+};
+
+// A tab control: the tabs along its top edge and, below them, the frame of
+// the page that the dialog's other controls fill.
+class TabControl : public QTabBar {
+ public:
+  using QTabBar::QTabBar;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 };
 
 // The template font: "MS Sans Serif" at 8 points, or the closest sans-serif

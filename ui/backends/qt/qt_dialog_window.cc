@@ -124,8 +124,8 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
       return combo;
     }
     case ControlKind::TabControl: {
-      auto* tabs = new QTabBar(this);
-      tabs->setDrawBase(true);
+      auto* tabs = new TabControl(this);
+      tabs->setDrawBase(false);  // the page frame takes its place
       tabs->setExpanding(false);
       connect(tabs, &QTabBar::currentChanged, this, [this, id] {
         NotifyHeader header{this, static_cast<uintptr_t>(id), kTabSelChange};
