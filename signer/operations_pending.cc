@@ -2,14 +2,6 @@
 // own file replaces it here.
 #include "signer/signer.h"
 
-int32_t CSigner::Reset() { return kStatusNotImplemented; }
-int32_t CSigner::EditKeys() { return kStatusNotImplemented; }
-int32_t CSigner::ChangeUser() { return kStatusNotImplemented; }
-int32_t CSigner::DecryptMessage(std::u16string_view, int32_t, std::u16string*) { return kStatusNotImplemented; }
-int32_t CSigner::GetStatement(std::u16string_view, std::u16string_view, std::u16string*) {
-  return kStatusNotImplemented;
-}
-int32_t CSigner::SignFile(std::u16string_view, std::u16string*) { return kStatusNotImplemented; }
 int32_t CSigner::BrowseForFolder(std::u16string*) { return 1; }
 int32_t CSigner::CreateKeys(std::u16string_view, std::u16string_view, std::u16string_view, int32_t,
                             std::u16string*) {
