@@ -106,4 +106,5 @@ class CSigner {
   int32_t error_ = kErrorNone;
   char own_session_[kSignerTextSize] = {};
   char* session_;
+  std::optional<std::u16string> public_card_;  // set by a successful CreateKeys
 };

@@ -40,6 +40,15 @@ class DialogBackend {
   // The open-file dialog without an owner window. False when cancelled.
   virtual bool ChooseOpenFile(const OpenFileRequest& request, std::string* path) = 0;
 
+  // The folder picker without an owner window: file-system folders only, with
+  // an edit box and a button for a new folder. False when cancelled; a backend
+  // without a folder picker answers as if the user had cancelled.
+  virtual bool ChooseFolder(const std::string& title, std::string* path) {
+    (void)title;
+    (void)path;
+    return false;
+  }
+
   // The two-letter ISO 639 name of the active keyboard layout's language
   // ("en", "ru"); empty when it cannot be found.
   virtual std::string KeyboardLayoutLanguage() const = 0;

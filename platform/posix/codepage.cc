@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstdint>
+#include <type_traits>
 #include <map>
 #include <utility>
 
@@ -74,10 +76,24 @@ std::string run_iconv(iconv_t cd, std::string_view in, OnInvalid on_invalid) {
   return out;
 }
 
+// Every code page here (1251, 1252, UTF-8) keeps ASCII as it is: plain ASCII
+// texts, the usual case, are copied without a trip through iconv.
+template <typename From, typename To>
+bool copy_if_ascii(const From* in, size_t length, To* out) {
+  for (size_t i = 0; i < length; ++i)
+    if (static_cast<uint32_t>(static_cast<std::make_unsigned_t<From>>(in[i])) >= 0x80) return false;
+  out->assign(in, in + length);
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::string> utf16_to_code_page(std::u16string_view text, unsigned code_page,
                                               size_t max_bytes) {
+  if (std::string ascii; copy_if_ascii(text.data(), text.size(), &ascii)) {
+    if (ascii.size() > max_bytes) return std::nullopt;
+    return ascii;
+  }
   iconv_t cd = t_converters.get(iconv_name(code_page), kUtf16Name);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
   const std::string_view replacement = code_page == kCodePageUtf8 ? "\xEF\xBF\xBD" : "?";
@@ -100,6 +116,7 @@ std::optional<std::string> utf16_to_code_page(std::u16string_view text, unsigned
 }
 
 std::u16string code_page_to_utf16(std::string_view bytes, unsigned code_page) {
+  if (std::u16string ascii; copy_if_ascii(bytes.data(), bytes.size(), &ascii)) return ascii;
   iconv_t cd = t_converters.get(kUtf16Name, iconv_name(code_page));
   if (cd == reinterpret_cast<iconv_t>(-1)) return {};
   const bool utf8 = code_page == kCodePageUtf8;

@@ -69,6 +69,14 @@ bool QtDialogBackend::ChooseOpenFile(const OpenFileRequest& request, std::string
   return true;
 }
 
+bool QtDialogBackend::ChooseFolder(const std::string& title, std::string* path) {
+  const QString folder = QFileDialog::getExistingDirectory(
+      nullptr, FromBytes(title), QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+  if (folder.isEmpty()) return false;
+  *path = QFile::encodeName(folder).toStdString();
+  return true;
+}
+
 int QtDialogBackend::ShowMessageBox(const MessageBoxRequest& request) {
   QMessageBox box;
   box.setObjectName(QStringLiteral("message-box"));

@@ -20,6 +20,7 @@ class QtDialogBackend : public DialogBackend, public MessageBoxBackend {
 
   intptr_t RunModal(int template_id, DialogWindow* parent, DialogProc proc) override;
   bool ChooseOpenFile(const OpenFileRequest& request, std::string* path) override;
+  bool ChooseFolder(const std::string& title, std::string* path) override;
   int ShowMessageBox(const MessageBoxRequest& request) override;
   std::string KeyboardLayoutLanguage() const override;
 

@@ -499,6 +499,19 @@ bool ScriptedBackend::ChooseOpenFile(const OpenFileRequest& request, std::string
   return true;
 }
 
+bool ScriptedBackend::ChooseFolder(const std::string& title, std::string* path) {
+  folder_requests_.push_back(title);
+  if (folder_answers_.empty()) {
+    Problem("folder picker opened without an answer for it");
+    return false;
+  }
+  const std::optional<std::string> chosen = std::move(folder_answers_.front());
+  folder_answers_.pop_front();
+  if (!chosen) return false;
+  *path = *chosen;
+  return true;
+}
+
 int ScriptedBackend::ShowMessageBox(const MessageBoxRequest& request) {
   message_boxes.push_back(request);
   if (message_box_answers.empty()) return kIdOk;

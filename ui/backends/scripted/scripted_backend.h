@@ -157,15 +157,20 @@ class ScriptedBackend : public DialogBackend, public MessageBoxBackend {
   void ExpectFileDialog(std::optional<std::string> path);
   void ExpectFileDialog(FileAnswer answer);
 
+  // The next folder picker answers `path`, or is cancelled for nullopt.
+  void ExpectFolderDialog(std::optional<std::string> path) { folder_answers_.push_back(std::move(path)); }
+
   // The innermost dialog that is open, or null.
   ScriptedDialog* CurrentDialog() const;
   // Every dialog template shown so far, in order.
   const std::vector<int>& Shown() const { return shown_; }
   const std::vector<OpenFileRequest>& FileRequests() const { return file_requests_; }
+  // The title of every folder picker shown so far.
+  const std::vector<std::string>& FolderRequests() const { return folder_requests_; }
   // Whatever went against the scripts: an unexpected dialog, a script that
   // left its dialog open, a click on a hidden control. Empty when all went well.
   const std::vector<std::string>& Problems() const { return problems_; }
-  bool AllScriptsUsed() const { return scripts_.empty() && file_answers_.empty(); }
+  bool AllScriptsUsed() const { return scripts_.empty() && file_answers_.empty() && folder_answers_.empty(); }
 
   // Message boxes: every box is kept, and answered with the next queued answer
   // or with IDOK.
@@ -179,6 +184,7 @@ class ScriptedBackend : public DialogBackend, public MessageBoxBackend {
 
   intptr_t RunModal(int template_id, DialogWindow* parent, DialogProc proc) override;
   bool ChooseOpenFile(const OpenFileRequest& request, std::string* path) override;
+  bool ChooseFolder(const std::string& title, std::string* path) override;
   int ShowMessageBox(const MessageBoxRequest& request) override;
   std::string KeyboardLayoutLanguage() const override { return keyboard_layout_language; }
 
@@ -194,6 +200,8 @@ class ScriptedBackend : public DialogBackend, public MessageBoxBackend {
 
   std::deque<Expected> scripts_;
   std::deque<FileAnswer> file_answers_;
+  std::deque<std::optional<std::string>> folder_answers_;
+  std::vector<std::string> folder_requests_;
   std::vector<ScriptedDialog*> open_;
   std::vector<int> shown_;
   std::vector<OpenFileRequest> file_requests_;

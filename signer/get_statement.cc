@@ -1,0 +1,74 @@
+// GetStatement: a signed request for an account statement over a date range.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "core/core.h"
+#include "platform/codepage.h"
+#include "signer/authorize.h"
+#include "signer/config.h"
+#include "signer/crypto_initializer.h"
+#include "signer/operation_messages.h"
+#include "signer/resource_format.h"
+#include "signer/signer.h"
+#include "signer/signer_state.h"
+#include "ui/state_dlg.h"
+
+namespace {
+
+constexpr int kStringStatementRequest = 118;
+constexpr size_t kMaxDateBytes = 254;
+constexpr int kDocumentCapacity = 1024;
+constexpr intptr_t kDialogOk = 1;
+
+// A date in the ANSI code page; one that cannot be converted or is too long is empty.
+std::string AnsiDate(std::u16string_view date) {
+  const size_t nul = date.find(u'\0');
+  return platform::utf16_to_ansi(date.substr(0, nul), kMaxDateBytes).value_or("");
+}
+
+// The request shows dates with slashes: 01.03.2024 becomes 01/03/2024.
+std::string WithSlashes(std::string date) {
+  std::replace(date.begin(), date.end(), '.', '/');
+  return date;
+}
+
+}  // namespace
+
+int32_t CSigner::GetStatement(std::u16string_view from, std::u16string_view to, std::u16string* result) {
+  std::string from_date = AnsiDate(from);
+  std::string to_date = AnsiDate(to);
+  std::optional<SignerLockHold> hold = EnterOperation();
+  if (result != nullptr) result->clear();
+  if (!hold) return kStatusOk;
+
+  if (from_date.empty() || to_date.empty()) {
+    ui::CStateDlgImp dates;
+    if (dates.DoModal(ui::CStateDlg::kTemplateId, nullptr) != kDialogOk) return kStatusOk;
+    from_date = dates.FromDate().substr(0, kMaxDateBytes);
+    to_date = dates.ToDate().substr(0, kMaxDateBytes);
+  }
+  if (!Authorize(*this)) return kStatusOk;
+
+  std::string request = FormatResString(kStringStatementRequest, static_cast<const char*>(CurrentUserName),
+                                        WithSlashes(from_date).c_str(), WithSlashes(to_date).c_str());
+  const bool utf8 = Config::Instance().useUtf8 != 0;
+  if (utf8) {
+    request =
+        platform::convert_code_page(request, platform::ansi_code_page(), platform::kCodePageUtf8).value_or("");
+  }
+
+  std::vector<char> document(kDocumentCapacity, '\0');
+  const int length = core_sign_document(request.c_str(), -1, document.data(), kDocumentCapacity,
+                                        &CCryptoInitializer::Instance().key());
+  if (length > 0) {
+    const std::string_view signed_request(document.data(), static_cast<size_t>(length));
+    if (result != nullptr) {
+      *result = utf8 ? platform::utf8_to_utf16(signed_request) : platform::ansi_to_utf16(signed_request);
+    }
+  } else {
+    // The output buffer holds nothing useful after a failure: show what the code means.
+    ShowCoreError(length, kStringStatementError);
+  }
+  return kStatusOk;
+}
