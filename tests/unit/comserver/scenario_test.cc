@@ -3,53 +3,24 @@
 // and the library unloads when the last object is gone.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "comserver/dialog_backend_export.h"
 #include "core/core.h"
-#include "core/crypto.h"
-#include "core/engine.h"
-#include "engines/hardanchor.h"
 #include "server_library.h"
 #include "signer/config.h"
-#include "tests/support/signed_document_check.h"
+#include "tests/support/fixture_key.h"
 #include "tools/com_client/com_client.h"
 #include "ui/backends/scripted/scripted_backend.h"
 #include "ui/language.h"
 
 namespace {
 
-const std::string kFixtureKey = VELIX_SOURCE_DIR "/tests/fixtures/secret.key";
-constexpr const char* kFixturePassphrase = "velix-test";
+using test_support::kFixtureKeyPath;
+using test_support::kFixturePassphrase;
+using test_support::text_signed_by_fixture;
+
 constexpr int kAskAgainIn5Minutes = 2;
-
-// The fixture key's public half, read independently of the server.
-KeyCertRecord fixture_public_key() {
-  core_init();
-  KeyHandle key{};
-  KeyHardAnchor anchor;
-  EXPECT_EQ(anchor.OpenKeyFile(ENGINE_BUILTIN, kFixtureKey.c_str(), kFixturePassphrase, &key), 0);
-  KeyCertRecord secret{};
-  EXPECT_EQ(core_engine(key.engine_id)->export_secret_key(&secret, &key), 0);
-  core_close_key(&key);
-  KeyCertRecord record{};
-  std::memcpy(record.n, secret.n, sizeof record.n);
-  std::memcpy(record.e, secret.e, sizeof record.e);
-  secure_wipe(&secret, sizeof secret);
-  return record;
-}
-
-// The signed text of a document that the fixture key signed.
-std::string text_signed_by_fixture(const std::string& document) {
-  EXPECT_TRUE(test_support::VerifiesWithOpenSsl(document, fixture_public_key()));
-  test_support::SignedDocument doc;
-  std::string why;
-  EXPECT_TRUE(test_support::parse_signed_document(document, &doc, &why)) << why;
-  EXPECT_EQ(doc.serial, 12345u);
-  EXPECT_EQ(doc.user_id, "Test User");
-  return doc.text;
-}
 
 // The header names the user ID up to its first space.
 constexpr const char* kCustomerHeader = "CUSTOMER: Test                \r\n";
@@ -57,13 +28,14 @@ constexpr const char* kCustomerHeader = "CUSTOMER: Test                \r\n";
 class ComScenario : public ::testing::Test {
  protected:
   void SetUp() override {
+    core_init();  // for reading the fixture key here, beside the server
     {
       ServerLibrary lib;
       ASSERT_NE(lib.register_server, nullptr);
       ASSERT_EQ(lib.register_server(), S_OK);
     }
     Config config;  // the user's key list, as the key management dialog leaves it
-    config.keyList.Append("fixture", kFixtureKey);
+    config.keyList.Append("fixture", kFixtureKeyPath);
     config.KeyIndex = 0;
     config.VK = 0;  // the passphrase is typed into the dialog's own field
     config.Save();
@@ -77,6 +49,7 @@ class ComScenario : public ::testing::Test {
   }
 
   void TearDown() override {
+    core_done();
     if (use_dialogs_ != nullptr) use_dialogs_(nullptr, nullptr);
     EXPECT_TRUE(dialogs_.Problems().empty()) << dialogs_.Problems().front();
     EXPECT_TRUE(dialogs_.AllScriptsUsed());
