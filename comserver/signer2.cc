@@ -8,6 +8,7 @@
 #include "comserver/guids.h"
 #include "comserver/module.h"
 #include "comserver/type_description.h"
+#include "comserver/type_info.h"
 #include "comserver/type_library_registry.h"
 #include "platform/codepage.h"
 #include "platform/ui_language.h"
@@ -115,9 +116,7 @@ HRESULT CSigner2::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
   if (iTInfo != 0) return DISP_E_BADINDEX;
   const HRESULT hr = type_library();
   if (FAILED(hr)) return hr;
-  // Not yet available: there is no ITypeInfo object over the type
-  // description; clients bind by name through GetIDsOfNames.
-  return E_NOTIMPL;
+  return create_type_info(velixcom_type_library(), isigner_description(), ppTInfo);
 }
 
 HRESULT CSigner2::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
