@@ -8,19 +8,16 @@
 #include "comserver/guids.h"
 #include "comserver/module.h"
 #include "comserver/type_description.h"
+#include "comserver/type_info.h"
 #include "comserver/type_library_registry.h"
 #include "platform/codepage.h"
 #include "platform/ui_language.h"
 #include "signer/config.h"
+#include "ui/load_string.h"
 
 namespace {
 
 constexpr DWORD kSafeOptions = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
-
-// The session text is one per process in the COM server: 254 ANSI characters
-// and the NUL.
-constexpr size_t kSessionSize = 255;
-char g_session[kSessionSize] = {};
 
 // The type library is looked up in the registry once it is registered, and
 // kept for the process.
@@ -35,9 +32,23 @@ HRESULT type_library() {
 
 BSTR text_result(std::u16string_view text) { return bstr_from(text); }
 
+// Runs a signer operation with a text result and hands the text over as a
+// new BSTR (an empty one when the operation gave none).
+template <typename Operation>
+HRESULT text_operation(BSTR* result, Operation operation) {
+  std::u16string text;
+  const HRESULT hr = operation(result != nullptr ? &text : nullptr);
+  if (result != nullptr) *result = text_result(text);
+  return hr;
+}
+
 }  // namespace
 
-CSigner2::CSigner2(CvelixcomModule& module) : module_(module) { module_.Lock(); }
+// The signer member starts the core with the first object of the process.
+CSigner2::CSigner2(CvelixcomModule& module) : module_(module) {
+  module_.Lock();
+  ui::InstallResourceStrings();  // message boxes take their texts from the string table
+}
 
 CSigner2::~CSigner2() {
   // The COM build turns UTF-8 off again whenever an object goes away.
@@ -105,9 +116,7 @@ HRESULT CSigner2::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
   if (iTInfo != 0) return DISP_E_BADINDEX;
   const HRESULT hr = type_library();
   if (FAILED(hr)) return hr;
-  // Not yet available: there is no ITypeInfo object over the type
-  // description; clients bind by name through GetIDsOfNames.
-  return E_NOTIMPL;
+  return create_type_info(velixcom_type_library(), isigner_description(), ppTInfo);
 }
 
 HRESULT CSigner2::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
@@ -126,95 +135,77 @@ HRESULT CSigner2::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DI
                          pVarResult, pExcepInfo, puArgErr);
 }
 
-// ISigner: per-object properties
+// ISigner: every member is the signer's own operation or property. The
+// signer is of the COM server's flavour: no signer lock, one Session per
+// process, Customer, Operator and Error per object.
 
-HRESULT CSigner2::get_Customer(LONG* pVal) {
-  *pVal = customer_;
-  return S_OK;
+HRESULT CSigner2::SignMessage(BSTR szMessage, BSTR* pszResult) {
+  return text_operation(pszResult, [&](std::u16string* text) { return signer_.SignMessage(bstr_view(szMessage), text); });
 }
 
-HRESULT CSigner2::put_Customer(LONG newVal) {
-  customer_ = newVal;
-  return S_OK;
-}
-
-HRESULT CSigner2::get_Operator(LONG* pVal) {
-  *pVal = operator_;
-  return S_OK;
-}
-
-HRESULT CSigner2::put_Operator(LONG newVal) {
-  operator_ = newVal;
-  return S_OK;
-}
-
-HRESULT CSigner2::get_Error(int* pVal) {
-  *pVal = error_;
-  return S_OK;
-}
-
-HRESULT CSigner2::DecryptMessage(BSTR, LONG, BSTR*) { return E_NOTIMPL; }
-
-// ISigner: process-wide settings
+HRESULT CSigner2::get_Customer(LONG* pVal) { return signer_.get_Customer(pVal); }
+HRESULT CSigner2::put_Customer(LONG newVal) { return signer_.put_Customer(newVal); }
+HRESULT CSigner2::get_Operator(LONG* pVal) { return signer_.get_Operator(pVal); }
+HRESULT CSigner2::put_Operator(LONG newVal) { return signer_.put_Operator(newVal); }
 
 HRESULT CSigner2::get_Session(BSTR* pVal) {
-  *pVal = text_result(platform::ansi_to_utf16(g_session));
-  return S_OK;
+  return text_operation(pVal, [&](std::u16string* text) { return signer_.get_Session(text); });
 }
 
-HRESULT CSigner2::put_Session(BSTR newVal) {
-  // A text that does not fit leaves the session empty.
-  const auto ansi = platform::utf16_to_ansi(bstr_view(newVal), kSessionSize - 1);
-  std::memset(g_session, 0, kSessionSize);
-  if (ansi) std::memcpy(g_session, ansi->data(), ansi->size());
-  return S_OK;
+HRESULT CSigner2::put_Session(BSTR newVal) { return signer_.put_Session(bstr_view(newVal)); }
+
+HRESULT CSigner2::GetStatement(BSTR szFrom, BSTR szTo, BSTR* pszRequest) {
+  return text_operation(pszRequest, [&](std::u16string* text) {
+    return signer_.GetStatement(bstr_view(szFrom), bstr_view(szTo), text);
+  });
 }
+
+// Not implemented; the result is not written.
+HRESULT CSigner2::DecryptMessage(BSTR szMessage, LONG bShowResult, BSTR*) {
+  std::u16string unused;
+  return signer_.DecryptMessage(bstr_view(szMessage), bShowResult, &unused);
+}
+
+HRESULT CSigner2::ChangeUser() { return signer_.ChangeUser(); }
+HRESULT CSigner2::EditKeys() { return signer_.EditKeys(); }
+HRESULT CSigner2::Reset() { return signer_.Reset(); }
 
 HRESULT CSigner2::get_useUtf8(VARIANT_BOOL* pVal) {
   if (pVal == nullptr) return E_INVALIDARG;
-  *pVal = Config::Instance().useUtf8 ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
+  int32_t value = 0;
+  const HRESULT hr = signer_.get_useUtf8(&value);
+  *pVal = value != 0 ? VARIANT_TRUE : VARIANT_FALSE;
+  return hr;
 }
 
-HRESULT CSigner2::put_useUtf8(VARIANT_BOOL newVal) {
-  Config::Instance().useUtf8 = static_cast<uint16_t>(newVal) != 0 ? 1 : 0;
-  return S_OK;
-}
+HRESULT CSigner2::put_useUtf8(VARIANT_BOOL newVal) { return signer_.put_useUtf8(static_cast<uint16_t>(newVal)); }
 
 HRESULT CSigner2::get_UseScreenKbd(int* pVal) {
   if (pVal == nullptr) return E_INVALIDARG;
-  *pVal = Config::Instance().VK;
-  return S_OK;
+  int32_t value = 0;
+  const HRESULT hr = signer_.get_UseScreenKbd(&value);
+  *pVal = value;
+  return hr;
 }
 
-HRESULT CSigner2::put_UseScreenKbd(int newVal) {
-  Config& config = Config::Instance();
-  config.VK = newVal;
-  config.Save();
-  return S_OK;
+HRESULT CSigner2::put_UseScreenKbd(int newVal) { return signer_.put_UseScreenKbd(newVal); }
+
+HRESULT CSigner2::SignFile(BSTR szFileName, BSTR* pszResult) {
+  return text_operation(pszResult, [&](std::u16string* text) { return signer_.SignFile(bstr_view(szFileName), text); });
 }
 
 HRESULT CSigner2::get_Language(BSTR* pszResult) {
-  *pszResult = text_result(Config::Instance().language == platform::kLangEnglish ? u"en" : u"ru");
-  return S_OK;
+  return text_operation(pszResult, [&](std::u16string* text) { return signer_.get_Language(text); });
 }
 
-HRESULT CSigner2::put_Language(BSTR newVal) {
-  const auto ansi = platform::utf16_to_ansi(bstr_view(newVal));
-  Config::Instance().language = ansi && *ansi == "en" ? platform::kLangEnglish : platform::kLangRussian;
-  return S_OK;
+HRESULT CSigner2::put_Language(BSTR newVal) { return signer_.put_Language(bstr_view(newVal)); }
+
+HRESULT CSigner2::get_Error(int* pVal) {
+  int32_t value = 0;
+  const HRESULT hr = signer_.get_Error(&value);
+  if (pVal != nullptr) *pVal = value;
+  return hr;
 }
-
-// ISigner: NOT YET WIRED. The signer's operations (signing, statements, key
-// list, authorization) are not built yet; until they are these members answer
-// E_NOTIMPL and write nothing.
-
-HRESULT CSigner2::SignMessage(BSTR, BSTR*) { return E_NOTIMPL; }
-HRESULT CSigner2::GetStatement(BSTR, BSTR, BSTR*) { return E_NOTIMPL; }
-HRESULT CSigner2::SignFile(BSTR, BSTR*) { return E_NOTIMPL; }
-HRESULT CSigner2::ChangeUser() { return E_NOTIMPL; }
-HRESULT CSigner2::EditKeys() { return E_NOTIMPL; }
-HRESULT CSigner2::Reset() { return E_NOTIMPL; }
 
 // IObjectSafety
 

@@ -6,6 +6,7 @@
 
 #include "comserver/com/com.h"
 #include "comserver/isigner.h"
+#include "signer/signer.h"
 
 class CvelixcomModule;
 
@@ -68,7 +69,5 @@ class CSigner2 final : public ISigner, public IObjectSafety {
   std::atomic<ULONG> references_{0};
   DWORD safety_options_ = 0;
   IUnknown* marshaler_ = nullptr;  // inner unknown of the aggregated free-threaded marshaler
-  LONG customer_ = 0;
-  LONG operator_ = 0;
-  int error_ = 0;
+  CSigner signer_{SignerFlavour::kComServer};
 };

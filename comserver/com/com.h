@@ -4,5 +4,6 @@
 #include "comserver/com/bstr.h"
 #include "comserver/com/guid.h"
 #include "comserver/com/interfaces.h"
+#include "comserver/com/type_info.h"
 #include "comserver/com/types.h"
 #include "comserver/com/variant.h"

@@ -45,6 +45,7 @@ extern const IID IID_IDispatch;
 extern const IID IID_IClassFactory;
 extern const IID IID_IMarshal;
 extern const IID IID_IObjectSafety;
+extern const IID IID_ITypeInfo;
 extern const CLSID CLSID_InProcFreeMarshaler;
 // The standard proxy of OLE automation (dual) interfaces.
 extern const CLSID CLSID_PSOAInterface;

@@ -177,3 +177,75 @@ TEST_F(Dispatch, FailingMembersRaiseAnExceptionWithTheirResult) {
 }
 
 }  // namespace
+
+namespace {
+
+// The type information a client reads at run time, and a call through it.
+TEST_F(Dispatch, TypeInfoDescribesTheInterfaceAndCallsThroughIt) {
+  ITypeInfo* info = nullptr;
+  EXPECT_EQ(object->GetTypeInfo(1, 0, &info), DISP_E_BADINDEX);
+  ASSERT_EQ(object->GetTypeInfo(0, 0, &info), S_OK);
+  ASSERT_NE(info, nullptr);
+
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+  EXPECT_TRUE(IsEqualIID(attr->guid, IID_ISigner));
+  EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+  EXPECT_EQ(attr->cFuncs, 20);  // 14 dispatch ids, six of them with a get and a put
+  EXPECT_EQ(attr->cbSizeVft, 27 * sizeof(void*));
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+  info->ReleaseTypeAttr(attr);
+
+  // GetStatement: the eighth entry, after SignMessage and three get/put pairs.
+  FUNCDESC* func = nullptr;
+  ASSERT_EQ(info->GetFuncDesc(7, &func), S_OK);
+  EXPECT_EQ(func->memid, 5);
+  EXPECT_EQ(func->invkind, INVOKE_FUNC);
+  EXPECT_EQ(func->cParams, 2);
+  EXPECT_EQ(func->lprgelemdescParam[1].tdesc.vt, VT_BSTR);
+  EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_BSTR);
+  EXPECT_EQ(func->oVft, 14 * static_cast<SHORT>(sizeof(void*)));
+  info->ReleaseFuncDesc(func);
+  ASSERT_EQ(info->GetFuncDesc(19, &func), S_OK);
+  EXPECT_EQ(func->memid, 14);
+  EXPECT_EQ(func->invkind, INVOKE_PROPERTYGET);
+  info->ReleaseFuncDesc(func);
+  EXPECT_EQ(info->GetFuncDesc(20, &func), TYPE_E_ELEMENTNOTFOUND);
+
+  BSTR names[3] = {};
+  UINT count = 0;
+  ASSERT_EQ(info->GetNames(5, names, 3, &count), S_OK);
+  ASSERT_EQ(count, 3u);
+  EXPECT_EQ(bstr_view(names[0]), u"GetStatement");
+  EXPECT_EQ(bstr_view(names[2]), u"szTo");
+  for (UINT i = 0; i < count; ++i) SysFreeString(names[i]);
+
+  BSTR name = nullptr;
+  BSTR help = nullptr;
+  ASSERT_EQ(info->GetDocumentation(13, &name, &help, nullptr, nullptr), S_OK);
+  EXPECT_EQ(bstr_view(help), u"get current GUI language");
+  SysFreeString(name);
+  SysFreeString(help);
+  ASSERT_EQ(info->GetDocumentation(MEMBERID_NIL, &name, &help, nullptr, nullptr), S_OK);
+  EXPECT_EQ(bstr_view(name), u"ISigner");
+  EXPECT_EQ(bstr_view(help), u"ISigner Interface");
+  SysFreeString(name);
+  SysFreeString(help);
+
+  VARIANT value = I4(41);
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS put = {&value, &named, 1, 1};
+  ASSERT_EQ(info->Invoke(object, 2, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr), S_OK);
+  VARIANT read;
+  ASSERT_EQ(Get(2, &read), S_OK);
+  EXPECT_EQ(read.lVal, 41);
+
+  // The type information keeps the library loaded after the object is gone.
+  object->Release();
+  object = nullptr;
+  EXPECT_EQ(lib.can_unload_now(), S_FALSE);
+  info->Release();
+  EXPECT_EQ(lib.can_unload_now(), S_OK);
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// signMessage with a real key: the user opens the key file in the
+// authorization dialog (scripted here) and the document verifies on its own.
+#include <gtest/gtest.h>
+
+#include <QJsonObject>
+
+#include "host/velixcom_handler.h"
+#include "signer/config.h"
+#include "signer/crypto_initializer.h"
+#include "tests/support/fixture_key.h"
+#include "ui/backends/scripted/scripted_backend.h"
+#include "ui/load_string.h"
+
+namespace {
+
+using test_support::text_signed_by_fixture;
+
+class VelixcomSigning : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ui::InstallResourceStrings();
+    Config& config = Config::Instance();
+    config.keyList.Clear();
+    config.keyList.Append("fixture", test_support::kFixtureKeyPath);
+    config.KeyIndex = 0;
+    config.VK = 0;
+  }
+
+  void TearDown() override {
+    CCryptoInitializer::Instance().CloseKey();
+    EXPECT_TRUE(dialogs_.Problems().empty()) << dialogs_.Problems().front();
+    EXPECT_TRUE(dialogs_.AllScriptsUsed());
+  }
+
+  void ExpectPassphraseTyped() {
+    dialogs_.ExpectDialog(201, [](ui::ScriptedDialog& d) {
+      d.Select(204, 2);  // ask again in 5 minutes
+      d.SetText(201, test_support::kFixturePassphrase);
+      d.Click(1);
+    });
+  }
+
+  std::string Sign(const QJsonObject& args) {
+    handler_.handle("signMessage", args);
+    EXPECT_EQ(handler_.error(), 0);
+    return handler_.result().value("value").toString().toStdString();
+  }
+
+  ui::ScriptedBackend dialogs_;
+  VelixcomHandler handler_;
+};
+
+TEST_F(VelixcomSigning, Utf8MessageSignedWithTheOpenedKeyWhichTheNextRequestReuses) {
+  ExpectPassphraseTyped();
+  const std::string text = text_signed_by_fixture(
+      Sign({{"value", QString::fromUtf8("оплата 10")}, {"useStoredKey", true}, {"useUTF8", true}}));
+  EXPECT_EQ(text.rfind("оплата 10\r\n", 0), 0u) << text;  // UTF-8 bytes, no header
+
+  const std::string again = text_signed_by_fixture(
+      Sign({{"value", "pay 11"}, {"useStoredKey", true}, {"useOperator", true}, {"session", "S1"}}));
+  EXPECT_NE(again.find("\r\npay 11\r\n"), std::string::npos) << again;
+  EXPECT_NE(again.find("S1"), std::string::npos) << again;  // the session header
+  EXPECT_EQ(dialogs_.Shown().size(), 1u);
+
+  handler_.handle("error", {});
+  EXPECT_EQ(handler_.result().value("error").toInt(-1), 0);
+}
+
+TEST_F(VelixcomSigning, CancelledDialogAnswersAnEmptyValueAndRecordsError102) {
+  dialogs_.ExpectDialog(201, [](ui::ScriptedDialog& d) { d.PressEscape(); });
+  EXPECT_EQ(Sign({{"value", "pay 10"}}), "");
+  handler_.handle("error", {});
+  EXPECT_EQ(handler_.result().value("error").toInt(-1), 102);
+}
+
+}  // namespace
