@@ -82,6 +82,8 @@ EnvChanges HostUser::environment(const std::string& display) const {
       {"LC_ALL", std::nullopt},
       {"LC_CTYPE", std::nullopt},
       {"LC_MESSAGES", std::nullopt},
+      // Sanitizer builds: what system libraries of the X11 platform leak is not ours.
+      {"LSAN_OPTIONS", "suppressions=" E2E_LSAN_SUPPRESSIONS ":print_suppressions=0"},
   };
 }
 
