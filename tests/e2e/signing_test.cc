@@ -119,9 +119,10 @@ TEST_F(SigningThroughHost, FileKeySignsAndTheDocumentVerifies) {
        "Pay 10 to ACME\r\naccount 40817\r\n"},
       {"markup gets a commented AUTH line", "<order id=\"7\"/>\r\n", {}, "<order id=\"7\"/>\r\n"},
       {"UTF-8 text", "Платёж 10 ₽", {{"useUTF8", true}}, "Платёж 10 ₽\r\n"},
-      {"session header with the key file's user ID", "Pay 5", {{"useOperator", true}, {"session", "S1"}},
+      // The user name is the key file's user ID up to its first space.
+      {"session header with the key file's user name", "Pay 5", {{"useOperator", true}, {"session", "S1"}},
        "SESSION: S1                  \r\nPACKET NUMBER: 000000\r\nCOMMAND NUMBER: 000000\r\n"
-       "USER NAME: Test User           \r\nPay 5\r\n"},
+       "USER NAME: Test                \r\nPay 5\r\n"},
   };
   list_fixture_key();
   for (const SigningCase& c : cases) {

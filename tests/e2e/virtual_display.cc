@@ -31,7 +31,9 @@ VirtualDisplay::VirtualDisplay() {
     dup2(devnull, 0);
     dup2(devnull, 1);
     dup2(devnull, 2);
-    execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "1280x1024x24",
+    // -noreset: the server would otherwise reset when its last client (one
+    // velixhost run) disconnects, and refuse the next run meanwhile.
+    execlp("Xvfb", "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset", "-screen", "0", "1280x1024x24",
            static_cast<char*>(nullptr));
     _exit(127);
   }
