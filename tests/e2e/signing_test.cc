@@ -1,0 +1,169 @@
+// Signing through the real velixhost, as a browser and a person do it: the
+// page's framed request on standard input, the authorization dialog on a
+// private X display, the passphrase typed with xdotool, and the signed
+// document checked with OpenSSL alone.
+#include <gtest/gtest.h>
+
+#include <QJsonObject>
+
+#include <memory>
+#include <string>
+
+#include "core/core.h"
+#include "core/engine.h"
+#include "core/keycert.h"
+#include "desktop.h"
+#include "host_session.h"
+#include "signed_document_check.h"
+#include "signer/digest_prefix.h"
+#include "virtual_display.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kFixtures = std::string(VELIX_SOURCE_DIR) + "/tests/fixtures/";
+constexpr char kPassphrase[] = "velix-test";
+constexpr uint32_t kFixtureSerial = 12345;
+constexpr char kAuthorizationTitle[] = "^User authorization 1\\.0\\.0\\.345$";
+constexpr auto kWindowWait = 30s;  // the sanitizer build starts slowly
+constexpr auto kHostWait = 60s;
+
+struct RsaFree {
+  void operator()(RSA* rsa) const { RSA_free(rsa); }
+};
+using RsaKey = std::unique_ptr<RSA, RsaFree>;
+
+// The public half of the fixture key file, read with the core once.
+RsaKey fixture_public_key() {
+  core_init();
+  FILE* file = std::fopen((kFixtures + "secret.key").c_str(), "rb");
+  std::string text;
+  for (int c; file != nullptr && (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+  if (file != nullptr) std::fclose(file);
+  KeyHandle key{};
+  KeyCertRecord cert{};
+  RsaKey rsa;
+  if (core_open_secret_key(ENGINE_BUILTIN, text.c_str(), -1, kPassphrase, &key) == 0 &&
+      core_engine(ENGINE_BUILTIN)->export_secret_key(&cert, &key) == 0)
+    rsa.reset(rsa_public_key(cert.n, sizeof cert.n, cert.e, sizeof cert.e));
+  core_close_key(&key);
+  core_done();
+  return rsa;
+}
+
+class SigningThroughHost : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { display_ = new VirtualDisplay(); }
+  static void TearDownTestSuite() {
+    delete display_;
+    display_ = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(display_->ok()) << display_->error();
+    ASSERT_FALSE(user_.home().empty());
+    desktop_ = std::make_unique<Desktop>(display_->name());
+  }
+
+  // Lists the fixture key file as the user's only key.
+  void list_fixture_key() {
+    user_.list_key("Test key", user_.add_file(kFixtures + "secret.key", "secret.key"));
+  }
+
+  // Starts the host with the request and waits for the authorization dialog.
+  std::string start_and_wait_for_dialog(const QJsonObject& request) {
+    run_ = std::make_unique<HostRun>(user_, display_->name(), request);
+    const auto window = desktop_->wait_for_window(kAuthorizationTitle, kWindowWait, &run_->process());
+    if (!window) ADD_FAILURE() << "no authorization dialog; windows: " << desktop_->visible_titles();
+    return window.value_or("");
+  }
+
+  // The response's result "value" (error 0 checked).
+  std::string signed_value() {
+    std::string problem;
+    const auto response = run_->response(kHostWait, &problem);
+    if (!response) {
+      ADD_FAILURE() << problem;
+      return {};
+    }
+    EXPECT_EQ((*response)["error"].toInt(-1), 0);
+    EXPECT_EQ((*response)["uid"].toString(), "e2e");
+    const QJsonValue value = (*response)["result"].toObject()["value"];
+    EXPECT_TRUE(value.isString()) << "result has no text value";
+    return value.toString().toStdString();
+  }
+
+  static VirtualDisplay* display_;
+  HostUser user_;
+  std::unique_ptr<Desktop> desktop_;
+  std::unique_ptr<HostRun> run_;
+};
+
+VirtualDisplay* SigningThroughHost::display_ = nullptr;
+
+struct SigningCase {
+  const char* what;
+  std::string message;
+  QJsonObject args;
+  std::string expected_text;  // what is signed before the AUTH line
+};
+
+TEST_F(SigningThroughHost, FileKeySignsAndTheDocumentVerifies) {
+  const RsaKey key = fixture_public_key();
+  ASSERT_TRUE(key);
+  uint8_t prefix[10];
+  assemble_digest_prefix(prefix);
+  const SigningCase cases[] = {
+      {"plain text in the ANSI code page", "Pay 10 to ACME\r\naccount 40817", {},
+       "Pay 10 to ACME\r\naccount 40817\r\n"},
+      {"markup gets a commented AUTH line", "<order id=\"7\"/>\r\n", {}, "<order id=\"7\"/>\r\n"},
+      {"UTF-8 text", "Платёж 10 ₽", {{"useUTF8", true}}, "Платёж 10 ₽\r\n"},
+      // The user name is the key file's user ID up to its first space.
+      {"session header with the key file's user name", "Pay 5", {{"useOperator", true}, {"session", "S1"}},
+       "SESSION: S1                  \r\nPACKET NUMBER: 000000\r\nCOMMAND NUMBER: 000000\r\n"
+       "USER NAME: Test                \r\nPay 5\r\n"},
+  };
+  list_fixture_key();
+  for (const SigningCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string window = start_and_wait_for_dialog(sign_message_request(c.message, c.args));
+    if (window.empty()) continue;
+    ASSERT_TRUE(desktop_->type(window, kPassphrase));
+    ASSERT_TRUE(desktop_->press(window, {"Return"}));
+    const std::string document = signed_value();
+
+    SignedDocument parsed;
+    std::string problem;
+    ASSERT_TRUE(parse_signed_document(document, &parsed, &problem)) << problem << "\n" << document;
+    EXPECT_EQ(parsed.serial, kFixtureSerial);
+    EXPECT_EQ(parsed.user_id, "Test User");
+    EXPECT_EQ(text_without_auth_line(parsed), c.expected_text);
+    EXPECT_TRUE(signature_verifies(parsed, key.get(), &problem)) << problem;
+    EXPECT_TRUE(auth_line_matches(parsed, prefix, 0, &problem)) << problem;
+  }
+}
+
+TEST_F(SigningThroughHost, WrongPassphraseShowsKeyLoadingErrorAndSignsNothing) {
+  list_fixture_key();
+  const std::string window = start_and_wait_for_dialog(sign_message_request("Pay 10"));
+  ASSERT_FALSE(window.empty());
+  ASSERT_TRUE(desktop_->type(window, "not-the-passphrase"));
+  ASSERT_TRUE(desktop_->press(window, {"Return"}));
+  const auto box = desktop_->wait_for_window("^Key loading error$", kWindowWait, &run_->process());
+  ASSERT_TRUE(box) << "no message box; windows: " << desktop_->visible_titles();
+  ASSERT_TRUE(desktop_->press(*box, {"Return"}));
+  EXPECT_EQ(signed_value(), "");
+}
+
+TEST_F(SigningThroughHost, EscapeCancelsWithoutSigning) {
+  list_fixture_key();
+  const std::string window = start_and_wait_for_dialog(sign_message_request("Pay 10"));
+  ASSERT_FALSE(window.empty());
+  ASSERT_TRUE(desktop_->type(window, kPassphrase));  // typed, then the user changes their mind
+  ASSERT_TRUE(desktop_->press(window, {"Escape"}));
+  // A message box here would keep the host from answering within the wait.
+  EXPECT_EQ(signed_value(), "");
+}
+
+}  // namespace
