@@ -44,6 +44,7 @@ class SignerOps : public ::testing::Test {
     config.language = 1033;
     ui::SetThreadUiLanguage(1033);
     config.useUtf8 = 0;
+    config.VK = 0;  // the passphrase is typed into the dialog's own field
     config.KeyType = 0;
     config.eTokenKeySerial = 0;
     PacketCounter = 0;
@@ -78,20 +79,21 @@ class SignerOps : public ::testing::Test {
     std::strcpy(CurrentUserName, name);
   }
 
-  // Puts the fixture key file into the key list as the key chosen last.
+  // Puts the fixture key file into the key list as the key chosen last, with
+  // "Never" ask again stored (without tokens the dialog hides that list and
+  // keeps the stored choice).
   void ListFixtureKey() {
     Config& config = Config::Instance();
     config.keyList.Clear();
     config.keyList.Append("fixture", kFixtureKey);
     config.KeyIndex = 0;
+    config.ReaskIndex = 0;
     config.Save();
   }
 
-  // The authorization dialog's file page: the passphrase typed, "Never" ask
-  // again, OK.
+  // The authorization dialog's file page: the passphrase typed, OK.
   void ExpectPassphraseDialog() {
     ui_.ExpectDialog(201, [](ui::ScriptedDialog& d) {
-      d.Select(204, 0);
       d.SetText(201, kFixturePassphrase);
       d.Click(1);
     });
