@@ -43,7 +43,8 @@ TEST(TokenSigningThroughHost, TokenKeySignsAfterLoginAndTheDocumentVerifies) {
   const std::filesystem::path vendor = std::filesystem::path(user.home()) / "vendor";
   std::filesystem::create_directory(vendor);
   std::filesystem::create_symlink(kSoftHsmModule, vendor / "libetpkcs11.so");
-  user.choose_token(kTokenLabel, 0);  // the token page first, no key chosen yet
+  // The token page first, no key chosen yet; tokens are named "manufacturer\label".
+  user.choose_token(std::string("SoftHSM v2\\") + kTokenLabel, 0);
 
   HostRun run(user, display.name(), sign_message_request("Pay 20 by token"),
               {{"LD_LIBRARY_PATH", vendor.string()}});
