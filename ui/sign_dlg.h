@@ -97,6 +97,9 @@ class CSignDlg : public CDialog {
   // How a key found on a token is listed.
   std::string TokenKeyName(uint32_t serial, const std::string& user_id) const;
   void ListStoredTokenKey();
+  // The password from its field (the on-screen keyboard sets it itself);
+  // false after a warning when there is none.
+  bool TakeTokenPassword();
   bool TokenLogin();
   bool AcceptTokenPage();
 

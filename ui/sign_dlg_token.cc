@@ -108,18 +108,21 @@ void CSignDlg::ListStoredTokenKey() {
   w->SetCurrentItem(kTokenKeyList, w->AddItem(kTokenKeyList, text, serial));
 }
 
-bool CSignDlg::TokenLogin() {
-  const Config& config = Config::Instance();
-  DialogWindow* w = Window();
-  if (config.VK == 0) {
-    std::string typed = w->ItemText(kTokenPassword);
+bool CSignDlg::TakeTokenPassword() {
+  if (Config::Instance().VK == 0) {
+    std::string typed = Window()->ItemText(kTokenPassword);
     SetPassphrase(typed);
     secure_wipe(typed.data(), typed.size());
   }
-  if (passphrase_.empty()) {
-    ShowMessageBoxFromStrings(kEnterTokenPassword, kErrorCaption, kMbOk | kMbIconWarning);
-    return false;
-  }
+  if (!passphrase_.empty()) return true;
+  ShowMessageBoxFromStrings(kEnterTokenPassword, kErrorCaption, kMbOk | kMbIconWarning);
+  return false;
+}
+
+bool CSignDlg::TokenLogin() {
+  const Config& config = Config::Instance();
+  DialogWindow* w = Window();
+  if (!TakeTokenPassword()) return false;
   w->ResetContent(kTokenKeyList);
   const int16_t engine = SelectedTokenEngine();
   core_ctrl(engine, CTRL_SELECT_TOKEN, FindTokenIndex(engine));
@@ -152,15 +155,7 @@ bool CSignDlg::TokenLogin() {
 bool CSignDlg::AcceptTokenPage() {
   Config& config = Config::Instance();
   DialogWindow* w = Window();
-  if (config.VK == 0) {
-    std::string typed = w->ItemText(kTokenPassword);
-    SetPassphrase(typed);
-    secure_wipe(typed.data(), typed.size());
-  }
-  if (passphrase_.empty()) {
-    ShowMessageBoxFromStrings(kEnterTokenPassword, kErrorCaption, kMbOk | kMbIconWarning);
-    return false;
-  }
+  if (!TakeTokenPassword()) return false;
   const int key_line = w->CurrentItem(kTokenKeyList);
   if (key_line < 0) {
     // Log in and list the keys; the user confirms the key with a second OK.

@@ -87,7 +87,7 @@ class ComScenario : public ::testing::Test {
   VelixcomUseDialogBackendFunction use_dialogs_ = nullptr;
 };
 
-TEST_F(ComScenario, FileKeyOpenedOnceServesEveryObjectInsideTheReaskInterval) {
+TEST_F(ComScenario, FileKeyOpenedOnceServesEveryObjectInsideTheReaskIntervalUntilReset) {
   IDispatch* first = Create();
   ASSERT_NE(first, nullptr);
   ASSERT_EQ(com_client::put(first, "Customer", "1").hr, S_OK);
@@ -106,6 +106,12 @@ TEST_F(ComScenario, FileKeyOpenedOnceServesEveryObjectInsideTheReaskInterval) {
   const std::string other = text_signed_by_fixture(Sign(second, "pay 12"));  // Customer is per object
   EXPECT_EQ(other.rfind("pay 12\r\n", 0), 0u) << other;
   EXPECT_EQ(dialogs_.Shown().size(), 1u);
+
+  // Reset on one object forgets the key for all: the next signature asks again.
+  EXPECT_EQ(com_client::call(second, "Reset", {}).hr, S_OK);
+  ExpectPassphraseTyped();
+  EXPECT_NE(text_signed_by_fixture(Sign(first, "pay 13")).find("pay 13"), std::string::npos);
+  EXPECT_EQ(dialogs_.Shown().size(), 2u);
 
   first->Release();
   EXPECT_EQ(server_.CanUnloadNow(), S_FALSE);

@@ -154,6 +154,29 @@ TEST_F(FilePage, ScreenKeyboardTypesThePassphrase) {
   EXPECT_EQ(dialog.KeyPath(), ivanov);
 }
 
+// The field holds at most 254 characters: a longer text from the keyboard
+// leaves the passphrase typed before.
+TEST_F(FilePage, ScreenKeyboardTextOf255CharactersKeepsTheEarlierPassphrase) {
+  config.VK = 1;
+  config.KeyIndex = 0;
+  Store();
+  ui.ExpectDialog(202, [](ScriptedDialog& k) {
+    for (int key : {244, 262, 247}) k.Click(key);  // a, s, d
+    k.Click(1);
+  });
+  ui.ExpectDialog(202, [](ScriptedDialog& k) {
+    for (int i = 0; i < 255; ++i) k.Click(244);
+    k.Click(1);
+  });
+  CSignDlgImp dialog;
+  EXPECT_EQ(Show(dialog, [](ScriptedDialog& d) {
+    d.Focus(kPassphrase);
+    d.Focus(kPassphrase);
+    d.PressEnter();
+  }), 1);
+  EXPECT_EQ(dialog.Passphrase(), "asd");
+}
+
 TEST_F(FilePage, KeyManagementSelectionBecomesTheKeyAndTheListIsSavedOnClose) {
   config.KeyIndex = 0;
   Store();

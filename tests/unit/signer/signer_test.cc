@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "signer/config.h"
 #include "signer/crypto_initializer.h"
+#include "tests/unit/support/signer_lock_holder.h"
 #include "tests/unit/support/temp_config_home.h"
 #include "ui/message_box.h"
 
@@ -138,30 +139,6 @@ TEST_F(SignerTest, CoreStartsOnceForManySignerObjects) {
   EXPECT_EQ(core_ctrl(ENGINE_BUILTIN, CTRL_READY), 1);
   g_engine_table[4].status = 0;
 }
-
-// Holds the signer lock on its own thread until released.
-class LockHolder {
- public:
-  LockHolder() {
-    thread_ = std::thread([this] {
-      CSigner signer;
-      auto hold = signer.EnterOperation();
-      held_ = hold.has_value();
-      entered_ = true;
-      while (!release_) std::this_thread::yield();
-    });
-    while (!entered_) std::this_thread::yield();
-  }
-  ~LockHolder() {
-    release_ = true;
-    thread_.join();
-  }
-  bool held() const { return held_; }
-
- private:
-  std::atomic<bool> entered_{false}, release_{false}, held_{false};
-  std::thread thread_;
-};
 
 TEST_F(SignerTest, ASecondThreadIsRefusedWithError100) {
   ui::RecordingMessageBoxBackend boxes;

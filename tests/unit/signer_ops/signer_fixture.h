@@ -22,6 +22,7 @@
 #include "signer/signer_state.h"
 #include "tests/unit/keyfiles/keycard_text.h"
 #include "tests/support/signed_document_check.h"
+#include "tests/unit/support/signer_lock_holder.h"
 #include "tests/unit/support/temp_config_home.h"
 #include "ui/backends/scripted/scripted_backend.h"
 #include "ui/language.h"
@@ -141,30 +142,6 @@ class SignerOps : public ::testing::Test {
 
  private:
   void KeptOpen() { ReaskDeadline = -1; }
-};
-
-// Holds the signer lock on its own thread while it lives.
-class LockHolder {
- public:
-  LockHolder() {
-    thread_ = std::thread([this] {
-      CSigner signer;
-      auto hold = signer.EnterOperation();
-      held_ = hold.has_value();
-      entered_ = true;
-      while (!release_) std::this_thread::yield();
-    });
-    while (!entered_) std::this_thread::yield();
-  }
-  ~LockHolder() {
-    release_ = true;
-    thread_.join();
-  }
-  bool held() const { return held_; }
-
- private:
-  std::atomic<bool> entered_{false}, release_{false}, held_{false};
-  std::thread thread_;
 };
 
 }  // namespace signer_checks
