@@ -12,6 +12,7 @@
 #include "signer/resource_format.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"
+#include "signer/text_argument.h"
 #include "ui/state_dlg.h"
 
 namespace {
@@ -20,12 +21,6 @@ constexpr int kStringStatementRequest = 118;
 constexpr size_t kMaxDateBytes = 254;
 constexpr int kDocumentCapacity = 1024;
 constexpr intptr_t kDialogOk = 1;
-
-// A date in the ANSI code page; one that cannot be converted or is too long is empty.
-std::string AnsiDate(std::u16string_view date) {
-  const size_t nul = date.find(u'\0');
-  return platform::utf16_to_ansi(date.substr(0, nul), kMaxDateBytes).value_or("");
-}
 
 // The request shows dates with slashes: 01.03.2024 becomes 01/03/2024.
 std::string WithSlashes(std::string date) {
@@ -36,8 +31,8 @@ std::string WithSlashes(std::string date) {
 }  // namespace
 
 int32_t CSigner::GetStatement(std::u16string_view from, std::u16string_view to, std::u16string* result) {
-  std::string from_date = AnsiDate(from);
-  std::string to_date = AnsiDate(to);
+  std::string from_date = AnsiArgument(from, kMaxDateBytes);
+  std::string to_date = AnsiArgument(to, kMaxDateBytes);
   std::optional<SignerLockHold> hold = EnterOperation();
   if (result != nullptr) result->clear();
   if (!hold) return kStatusOk;

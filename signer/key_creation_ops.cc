@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "signer/key_creation.h"
 #include "signer/signer.h"
+#include "signer/text_argument.h"
 #include "ui/dialog_backend.h"
 #include "ui/load_string.h"
 
@@ -13,13 +14,6 @@ namespace {
 
 constexpr int kStringKeyManagement = 153;
 constexpr size_t kMaxArgumentBytes = 254;  // 255-byte buffers with their NUL
-
-std::u16string_view UpToNul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
-
-// An argument in the ANSI code page; one that cannot be converted or is too long is empty.
-std::string AnsiArgument(std::u16string_view text) {
-  return platform::utf16_to_ansi(UpToNul(text), kMaxArgumentBytes).value_or("");
-}
 
 }  // namespace
 
@@ -42,8 +36,8 @@ int32_t CSigner::CreateKeys(std::u16string_view folder, std::u16string_view key_
   // Folder names are in the file system's own encoding (UTF-8).
   const std::string directory =
       platform::utf16_to_code_page(UpToNul(folder), platform::kCodePageUtf8, kMaxArgumentBytes).value_or("");
-  const std::string card = AnsiArgument(key_card);
-  std::string secret = AnsiArgument(passphrase);
+  const std::string card = AnsiArgument(key_card, kMaxArgumentBytes);
+  std::string secret = AnsiArgument(passphrase, kMaxArgumentBytes);
   std::string public_card;
   const std::string failure = CreateKeySet(directory, card, secret, bits, &public_card);
   secure_wipe(secret.data(), secret.size());

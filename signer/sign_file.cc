@@ -11,6 +11,7 @@
 #include "signer/mem_map_file.h"
 #include "signer/operation_messages.h"
 #include "signer/signer.h"
+#include "signer/text_argument.h"
 
 namespace {
 
@@ -25,8 +26,7 @@ int32_t CSigner::SignFile(std::u16string_view file_name, std::u16string* result)
   if (!Authorize(*this)) return kStatusOk;
 
   // File names are in the file system's own encoding (UTF-8).
-  const size_t nul = file_name.find(u'\0');
-  const std::string path = platform::utf16_to_utf8(file_name.substr(0, nul));
+  const std::string path = platform::utf16_to_utf8(UpToNul(file_name));
   CMemMapFile file;
   const uint8_t* view = file.open(path, true, true) ? file.lock(CMemMapFile::kInfinite) : nullptr;
   // The core takes an int length: a larger file cannot be signed whole.

@@ -7,17 +7,12 @@
 #include "signer/resource_format.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"
+#include "signer/text_argument.h"
 
 namespace {
 
 constexpr int kStringSessionHeader = 114;
 constexpr int kStringCustomerHeader = 115;
-
-// The message ends at its first NUL, as the text crossing a COM boundary does.
-std::u16string_view UpToNul(std::u16string_view text) {
-  const size_t nul = text.find(u'\0');
-  return nul == std::u16string_view::npos ? text : text.substr(0, nul);
-}
 
 }  // namespace
 

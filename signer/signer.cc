@@ -6,18 +6,13 @@
 #include "platform/ui_language.h"
 #include "signer/config.h"
 #include "signer/crypto_initializer.h"
+#include "signer/text_argument.h"
 #include "ui/message_box.h"
 
 namespace {
 
 constexpr int kStringError = 101;          // "Error"
 constexpr int kStringLibraryInUse = 117;   // "Library already in use"
-
-// A UTF-16 text ends at its first NUL, as the Windows conversions with length -1 read it.
-std::u16string_view up_to_nul(std::u16string_view text) {
-  const size_t nul = text.find(u'\0');
-  return nul == std::u16string_view::npos ? text : text.substr(0, nul);
-}
 
 }  // namespace
 
@@ -33,7 +28,7 @@ int32_t CSigner::get_Session(std::u16string* value) {
 
 int32_t CSigner::put_Session(std::u16string_view value) {
   // The field holds at most 255 bytes with the NUL.
-  const auto ansi = platform::utf16_to_ansi(up_to_nul(value), kSignerTextSize - 2);
+  const auto ansi = platform::utf16_to_ansi(UpToNul(value), kSignerTextSize - 2);
   std::memset(session_, 0, kSignerTextSize);
   if (ansi) std::memcpy(session_, ansi->data(), ansi->size());
   return kStatusOk;
@@ -65,7 +60,7 @@ int32_t CSigner::get_Language(std::u16string* value) {
 }
 
 int32_t CSigner::put_Language(std::u16string_view value) {
-  const auto ansi = platform::utf16_to_ansi(up_to_nul(value));
+  const auto ansi = platform::utf16_to_ansi(UpToNul(value));
   Config::Instance().language =
       (ansi && *ansi == "en") ? platform::kLangEnglish : platform::kLangRussian;
   return kStatusOk;

@@ -63,16 +63,38 @@ inline KeyCertRecord public_record_of(KeyHandle* key) {
   return record;
 }
 
-// The MD5 DigestInfo the signature of a document must open to: MD5 over its
-// text and its 9 extras bytes.
-inline std::vector<uint8_t> expected_digest_info(const SignedDocument& doc) {
+// The MD5 DigestInfo of the hashed bytes, as a signature opens to it.
+inline std::vector<uint8_t> md5_digest_info(const std::string& hashed) {
   static const uint8_t kMd5Prefix[] = {0x30, 0x20, 0x30, 0x0c, 0x06, 0x08, 0x2a, 0x86, 0x48,
                                        0x86, 0xf7, 0x0d, 0x02, 0x05, 0x05, 0x00, 0x04, 0x10};
   std::vector<uint8_t> expected(kMd5Prefix, kMd5Prefix + sizeof kMd5Prefix);
   expected.resize(sizeof kMd5Prefix + MD5_DIGEST_LENGTH);
-  const std::string hashed = doc.text + std::string(doc.extras.begin(), doc.extras.end());
   MD5(reinterpret_cast<const uint8_t*>(hashed.data()), hashed.size(), expected.data() + sizeof kMd5Prefix);
   return expected;
+}
+
+// The MD5 DigestInfo the signature of a document must open to: MD5 over its
+// text and its 9 extras bytes.
+inline std::vector<uint8_t> expected_digest_info(const SignedDocument& doc) {
+  return md5_digest_info(doc.text + std::string(doc.extras.begin(), doc.extras.end()));
+}
+
+// The RSA signature value opens, under the modulus and exponent of public_key
+// and OpenSSL's RSA, to `expected`.
+inline ::testing::AssertionResult SignatureOpensTo(const uint8_t* signature, size_t length,
+                                                   const std::vector<uint8_t>& expected,
+                                                   const KeyCertRecord& public_key) {
+  RSA* rsa = RSA_new();
+  RSA_set0_key(rsa, BN_bin2bn(public_key.n, sizeof public_key.n, nullptr),
+               BN_bin2bn(public_key.e, sizeof public_key.e, nullptr), nullptr);
+  std::vector<uint8_t> opened(static_cast<size_t>(RSA_size(rsa)));
+  const int opened_length =
+      RSA_public_decrypt(static_cast<int>(length), signature, opened.data(), rsa, RSA_PKCS1_PADDING);
+  RSA_free(rsa);
+  if (opened_length < 0) return ::testing::AssertionFailure() << "the signature does not open";
+  opened.resize(static_cast<size_t>(opened_length));
+  if (opened != expected) return ::testing::AssertionFailure() << "the signature opens to another digest";
+  return ::testing::AssertionSuccess();
 }
 
 // The document's signature opens, under the modulus and exponent of public_key
@@ -82,19 +104,7 @@ inline ::testing::AssertionResult VerifiesWithOpenSsl(const std::string& documen
   SignedDocument doc;
   std::string why;
   if (!parse_signed_document(document, &doc, &why)) return ::testing::AssertionFailure() << why;
-  const std::vector<uint8_t> expected = expected_digest_info(doc);
-
-  RSA* rsa = RSA_new();
-  RSA_set0_key(rsa, BN_bin2bn(public_key.n, sizeof public_key.n, nullptr),
-               BN_bin2bn(public_key.e, sizeof public_key.e, nullptr), nullptr);
-  std::vector<uint8_t> opened(static_cast<size_t>(RSA_size(rsa)));
-  const int opened_length = RSA_public_decrypt(static_cast<int>(doc.signature.size()), doc.signature.data(),
-                                               opened.data(), rsa, RSA_PKCS1_PADDING);
-  RSA_free(rsa);
-  if (opened_length < 0) return ::testing::AssertionFailure() << "the signature does not open";
-  opened.resize(static_cast<size_t>(opened_length));
-  if (opened != expected) return ::testing::AssertionFailure() << "the signature opens to another digest";
-  return ::testing::AssertionSuccess();
+  return SignatureOpensTo(doc.signature.data(), doc.signature.size(), expected_digest_info(doc), public_key);
 }
 
 // The 28-character AUTH digest: Base64 of SHA-1 over the 10-byte prefix, the

@@ -118,7 +118,7 @@ TEST_F(OtherOperations, ChangeUserAsksWhileAKeyIsOpen) {
 
 TEST_F(OtherOperations, EditKeysSavesTheListEvenAfterCancel) {
   KeyList stored;
-  stored.Append("old name", kFixtureKey);
+  stored.Append("old name", kFixtureKeyPath);
   stored.Save();
   ui_.ExpectDialog(203, [this](ui::ScriptedDialog& d) {
     d.Select(205, 0);
@@ -134,7 +134,7 @@ TEST_F(OtherOperations, EditKeysSavesTheListEvenAfterCancel) {
   reread.Load();
   ASSERT_EQ(reread.size(), 1u);
   EXPECT_EQ(reread.head()->name, "new name");
-  EXPECT_EQ(reread.head()->path, kFixtureKey);
+  EXPECT_EQ(reread.head()->path, kFixtureKeyPath);
 }
 
 TEST_F(OtherOperations, DecryptMessageIsNotImplemented) {

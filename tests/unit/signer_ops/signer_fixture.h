@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "core/core.h"
 #include "core/crypto.h"
@@ -21,6 +19,7 @@
 #include "signer/signer.h"
 #include "signer/signer_state.h"
 #include "tests/unit/keyfiles/keycard_text.h"
+#include "tests/support/fixture_key.h"
 #include "tests/support/signed_document_check.h"
 #include "tests/unit/support/signer_lock_holder.h"
 #include "tests/unit/support/temp_config_home.h"
@@ -30,9 +29,9 @@
 
 namespace signer_checks {
 
-inline const std::string kFixtureKey = VELIX_SOURCE_DIR "/tests/fixtures/secret.key";
-constexpr const char* kFixturePassphrase = "velix-test";
-constexpr uint32_t kFixtureSerial = 12345;
+using test_support::kFixtureKeyPath;
+using test_support::kFixturePassphrase;
+using test_support::kFixtureSerial;
 
 // The process's open key: its handle and OpenSSL's view of its public half.
 inline KeyHandle& OpenKey() { return CCryptoInitializer::Instance().key(); }
@@ -62,7 +61,7 @@ class SignerOps : public ::testing::Test {
   // Opens the fixture key file (serial 12345) as the open key.
   void OpenFixtureKey() {
     KeyHardAnchor anchor;
-    ASSERT_EQ(anchor.OpenKeyFile(ENGINE_BUILTIN, kFixtureKey.c_str(), kFixturePassphrase, &OpenKey()), 0);
+    ASSERT_EQ(anchor.OpenKeyFile(ENGINE_BUILTIN, kFixtureKeyPath.c_str(), kFixturePassphrase, &OpenKey()), 0);
     KeptOpen();
   }
 
@@ -86,7 +85,7 @@ class SignerOps : public ::testing::Test {
   void ListFixtureKey() {
     Config& config = Config::Instance();
     config.keyList.Clear();
-    config.keyList.Append("fixture", kFixtureKey);
+    config.keyList.Append("fixture", kFixtureKeyPath);
     config.KeyIndex = 0;
     config.ReaskIndex = 0;
     config.Save();
