@@ -8,23 +8,37 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace {
 
 EngineEntry* g_entry = nullptr;
 
-// Adds the time, the thread id and rand() to OpenSSL's generator, which
-// seeds itself from the OS as well.
-void seed_openssl() {
-  uint8_t seed[10];
+// The time, the thread id and rand() at registration, added to OpenSSL's
+// generator (which seeds itself from the OS as well) just before the engine
+// first needs it. Loading OpenSSL's error texts and adding the seed make
+// OpenSSL set up its tables and its generator, a millisecond and a half that
+// a velixhost run which never reaches this engine would pay at every start.
+std::mutex g_preparation_mutex;
+bool g_preparation_pending = false;
+uint8_t g_seed[10];
+
+void take_registration_seed() {
   const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
   const uint32_t thread = static_cast<uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
   const uint16_t r = static_cast<uint16_t>(std::rand());
-  std::memcpy(seed, &now, 4);
-  std::memcpy(seed + 4, &thread, 4);
-  std::memcpy(seed + 8, &r, 2);
-  RAND_seed(seed, sizeof seed);
+  const std::lock_guard<std::mutex> lock(g_preparation_mutex);
+  std::memcpy(g_seed, &now, 4);
+  std::memcpy(g_seed + 4, &thread, 4);
+  std::memcpy(g_seed + 8, &r, 2);
+  g_preparation_pending = true;
+}
+
+void drop_registration_seed() {
+  const std::lock_guard<std::mutex> lock(g_preparation_mutex);
+  OPENSSL_cleanse(g_seed, sizeof g_seed);
+  g_preparation_pending = false;
 }
 
 int key_bits(KeyHandle* key) {
@@ -60,12 +74,22 @@ int ctrl(int command, va_list args) {
 
 int random_bytes(uint8_t* out, int length) {
   if (out == nullptr || length < 0) return 0;
+  openssl_prepare_before_first_use();
   return RAND_bytes(out, length) > 0 ? length : 0;
 }
 
 int import_key(const KeyCertRecord*) { return CORE_E_NOT_SUPPORTED; }
 
 }  // namespace
+
+void openssl_prepare_before_first_use() {
+  const std::lock_guard<std::mutex> lock(g_preparation_mutex);
+  if (!g_preparation_pending) return;
+  OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
+  RAND_seed(g_seed, sizeof g_seed);
+  OPENSSL_cleanse(g_seed, sizeof g_seed);
+  g_preparation_pending = false;
+}
 
 RSA* openssl_key(KeyHandle* key, uint16_t kind) {
   if (key == nullptr || key->kind != kind) return nullptr;
@@ -74,8 +98,7 @@ RSA* openssl_key(KeyHandle* key, uint16_t kind) {
 
 int openssl_register(EngineEntry* entry) {
   g_entry = entry;
-  OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CRYPTO_STRINGS, nullptr);
-  seed_openssl();
+  take_registration_seed();
   entry->ctrl = ctrl;
   entry->open_secret_key = openssl_open_secret_key;
   entry->close_secret_key = openssl_close_key;
@@ -97,6 +120,7 @@ int openssl_register(EngineEntry* entry) {
 
 void openssl_reset(EngineEntry* entry) {
   const int16_t id = entry->id;
+  drop_registration_seed();
   *entry = EngineEntry{};
   entry->id = id;
   g_entry = nullptr;

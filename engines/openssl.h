@@ -6,6 +6,12 @@
 
 #include "core/engine.h"
 
+// Loads OpenSSL's error texts and adds the registration's seed to its
+// generator, once after each registration.
+// Everything that reaches the generator first opens, imports or generates a
+// key, or asks for random bytes: those entry points call this first.
+void openssl_prepare_before_first_use();
+
 // The RSA object of a handle of this engine with the given kind, else null.
 RSA* openssl_key(KeyHandle* key, uint16_t kind);
 

@@ -11,6 +11,7 @@ constexpr unsigned long kPublicExponent = 65537;
 }  // namespace
 
 int openssl_generate_keys(KeyHandle* secret_key, KeyHandle* public_key, int bits) {
+  openssl_prepare_before_first_use();
   if (secret_key == nullptr || public_key == nullptr || bits == 0) return CORE_E_KEYLEN;
   BIGNUM* e = BN_new();
   if (e == nullptr || BN_set_word(e, kPublicExponent) != 1) {

@@ -45,6 +45,7 @@ BnPtr prime_exponent(const BIGNUM* d, const BIGNUM* prime, BN_CTX* ctx) {
 }  // namespace
 
 int openssl_open_secret_key(const KeyCertRecord* cert, KeyHandle* key) {
+  openssl_prepare_before_first_use();
   if (cert == nullptr || key == nullptr) return CORE_E_ARGS;
   RsaPtr rsa(RSA_new());
   if (!rsa) return CORE_E_NOMEM;
@@ -69,6 +70,7 @@ int openssl_open_secret_key(const KeyCertRecord* cert, KeyHandle* key) {
 }
 
 int openssl_open_public_key(const KeyCertRecord* cert, KeyHandle* key) {
+  openssl_prepare_before_first_use();
   if (cert == nullptr || key == nullptr) return CORE_E_ARGS;
   RsaPtr rsa(RSA_new());
   BnPtr n = number(cert->n), e = number(cert->e);

@@ -51,6 +51,7 @@ int openssl_export_pem(KeyHandle* key, const char* passphrase, char* out, int ou
 }
 
 int openssl_import_pem(KeyHandle* key, const char* passphrase, const char* pem, int length) {
+  openssl_prepare_before_first_use();
   if (key == nullptr || key->engine_id != ENGINE_OPENSSL || pem == nullptr) return CORE_E_INVALID_KEY;
   BioPtr bio(BIO_new_mem_buf(pem, length > 0 ? length : -1));
   if (!bio) return CORE_E_NOMEM;

@@ -4,7 +4,13 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/file_lock.h"
 
 namespace {
 
@@ -22,6 +28,11 @@ const char* tag_of(QtMsgType type) {
 // Logs hold request bodies: only the user may read them.
 constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
 constexpr QFile::Permissions kOwnerOnlyDir = kOwnerOnly | QFile::ExeOwner;
+
+// "*.log" with the letter case ignored.
+bool is_log_name(const std::u16string& name) {
+  return name.size() >= 4 && QString::fromStdU16String(name.substr(name.size() - 4)).toLower() == ".log";
+}
 
 }  // namespace
 
@@ -70,16 +81,26 @@ void HostLogger::write(QtMsgType type, const QString& message) {
 }
 
 void remove_old_logs(const QString& directory, const QDateTime& now) {
-  // A lock file, not a shared memory segment: a process killed while cleaning
-  // leaves a stale lock that the next one detects and takes over, where a
-  // leftover segment would stop every later clean-up.
-  QLockFile guard(directory + QDir::separator() + "clear_old_logs.lock");
-  if (!guard.tryLock(0)) return;
+  // A lock on a file that stays in place, not a shared memory segment: the
+  // system releases it when its holder ends, even when killed, where a
+  // segment left behind would stop every later clean-up. Taking it writes
+  // nothing to disk, so a run does not wait for the file system.
+  const platform::ExclusiveFileLock guard(
+      QFile::encodeName(directory + QDir::separator() + "clear_old_logs.lock").toStdString());
+  if (!guard.held()) return;
 
-  const QDir dir(directory, "*.log", QDir::Name | QDir::IgnoreCase, QDir::Files);
-  for (const QFileInfo& entry : dir.entryInfoList()) {
-    // A log is written only by the run that created it, so its last write
-    // stands for its creation; birth times are not kept by every file system.
-    if (entry.lastModified().daysTo(now) >= HostLogger::kKeepDays) QFile::remove(entry.filePath());
+  // A log is written only by the run that created it, so its last write
+  // stands for its creation; birth times are not kept by every file system.
+  // Logs written before the local midnight that starts the last kKeepDays - 1
+  // days are kKeepDays or more midnights old. Comparing raw times keeps the
+  // scan at one stat a file, however many logs a month of signing leaves.
+  const auto cutoff = std::chrono::system_clock::time_point(std::chrono::milliseconds(
+      QDateTime(now.date().addDays(1 - HostLogger::kKeepDays), QTime(0, 0)).toMSecsSinceEpoch()));
+  namespace fs = std::filesystem;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(directory.toStdU16String()), error)) {
+    if (!is_log_name(entry.path().filename().u16string()) || !entry.is_regular_file(error)) continue;
+    const fs::file_time_type written = entry.last_write_time(error);
+    if (!error && std::chrono::file_clock::to_sys(written) < cutoff) fs::remove(entry.path(), error);
   }
 }

@@ -5,10 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QRegularExpression>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "host_process.h"
+#include "platform/file_lock.h"
 
 namespace {
 
@@ -20,7 +24,7 @@ TEST(HostLog, OneFilePerRunNamedByDateAndPid) {
   ASSERT_TRUE(run.finished);
   ASSERT_FALSE(run.logName.isEmpty()) << "no log named after the run's date and pid";
   EXPECT_TRUE(QRegularExpression(R"(^\d{4}\.\d\d\.\d\d-\d+\.log$)").match(run.logName).hasMatch());
-  EXPECT_EQ(QDir(home.logDir()).entryList(QDir::Files), QStringList{run.logName});
+  EXPECT_EQ(QDir(home.logDir()).entryList({"*.log"}, QDir::Files), QStringList{run.logName});
   // Request bodies are in it: only the user may read it.
   EXPECT_EQ(QFileInfo(home.logDir() + "/" + run.logName).permissions() & 0x0077, 0);
 
@@ -95,8 +99,8 @@ TEST(HostLog, NoCleanUpWhileAnotherProcessCleans) {
   touch(dir + "old31.log", days_ago(31));
 
   {
-    QLockFile guard(dir + "clear_old_logs.lock");
-    ASSERT_TRUE(guard.tryLock(0));
+    const platform::ExclusiveFileLock guard(QFile::encodeName(dir + "clear_old_logs.lock").toStdString());
+    ASSERT_TRUE(guard.held());
     ASSERT_TRUE(home.run(QByteArray()).finished);
     EXPECT_TRUE(QFile::exists(dir + "old31.log"));
   }
@@ -105,20 +109,36 @@ TEST(HostLog, NoCleanUpWhileAnotherProcessCleans) {
   EXPECT_FALSE(QFile::exists(dir + "old31.log"));
 }
 
-// A host killed while cleaning leaves its guard behind; that must not stop
-// every later clean-up.
-TEST(HostLog, GuardLeftByAKilledProcessIsTakenOver) {
+// A host killed while cleaning leaves its guard's file behind; that must not
+// stop every later clean-up.
+TEST(HostLog, GuardOfAKilledProcessIsReleased) {
   HostHome home;
   ASSERT_TRUE(QDir().mkpath(home.logDir()));
   const QString dir = home.logDir() + "/";
   touch(dir + "old31.log", days_ago(31));
-  {
-    QFile guard(dir + "clear_old_logs.lock");
-    ASSERT_TRUE(guard.open(QIODevice::WriteOnly));
-    guard.write("2147483646\nvelixhost\nanother-host\n");
-    guard.flush();
-    ASSERT_TRUE(guard.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+  const std::string guard_path = QFile::encodeName(dir + "clear_old_logs.lock").toStdString();
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t cleaner = fork();
+  ASSERT_GE(cleaner, 0);
+  if (cleaner == 0) {
+    const platform::ExclusiveFileLock guard(guard_path);
+    const char held = guard.held() ? 'y' : 'n';
+    (void)!write(ready[1], &held, 1);
+    pause();
+    _exit(0);
   }
+  close(ready[1]);
+  char held = 0;
+  ASSERT_EQ(read(ready[0], &held, 1), 1);
+  close(ready[0]);
+  ASSERT_EQ(held, 'y');
+  EXPECT_FALSE(platform::ExclusiveFileLock(guard_path).held()) << "the other process holds the guard";
+
+  kill(cleaner, SIGKILL);
+  ASSERT_EQ(waitpid(cleaner, nullptr, 0), cleaner);
+  ASSERT_TRUE(QFile::exists(dir + "clear_old_logs.lock"));
   ASSERT_TRUE(home.run(QByteArray()).finished);
   EXPECT_FALSE(QFile::exists(dir + "old31.log"));
 }

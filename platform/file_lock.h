@@ -1,0 +1,25 @@
+// An exclusive lock on a named file, held by this process until released.
+// The system drops it when its holder ends, however it ends, so a process
+// killed while holding it never blocks the others.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+class ExclusiveFileLock {
+ public:
+  // Takes the lock without waiting, creating the file (mode 0600) when it is
+  // missing; held() tells whether it was taken. The file stays in place.
+  explicit ExclusiveFileLock(const std::string& path);
+  ~ExclusiveFileLock();  // releases the lock
+  ExclusiveFileLock(const ExclusiveFileLock&) = delete;
+  ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
+
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace platform
