@@ -7,9 +7,9 @@
 #include "core/engine.h"
 
 // Loads OpenSSL's error texts and adds the registration's seed to its
-// generator, once after each registration.
-// Everything that reaches the generator first opens, imports or generates a
-// key, or asks for random bytes: those entry points call this first.
+// generator, once after each registration. Every use of the generator comes
+// after a key is opened, imported or generated, or random bytes are asked
+// for: those entry points call this first.
 void openssl_prepare_before_first_use();
 
 // The RSA object of a handle of this engine with the given kind, else null.

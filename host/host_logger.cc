@@ -97,10 +97,14 @@ void remove_old_logs(const QString& directory, const QDateTime& now) {
   const auto cutoff = std::chrono::system_clock::time_point(std::chrono::milliseconds(
       QDateTime(now.date().addDays(1 - HostLogger::kKeepDays), QTime(0, 0)).toMSecsSinceEpoch()));
   namespace fs = std::filesystem;
-  std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(directory.toStdU16String()), error)) {
-    if (!is_log_name(entry.path().filename().u16string()) || !entry.is_regular_file(error)) continue;
-    const fs::file_time_type written = entry.last_write_time(error);
-    if (!error && std::chrono::file_clock::to_sys(written) < cutoff) fs::remove(entry.path(), error);
+  // Error codes, not exceptions: a directory that cannot be read ends the
+  // clean-up, never the run.
+  std::error_code listing;
+  for (fs::directory_iterator it(fs::path(directory.toStdU16String()), listing), end; !listing && it != end;
+       it.increment(listing)) {
+    std::error_code error;
+    if (!is_log_name(it->path().filename().u16string()) || !it->is_regular_file(error)) continue;
+    const fs::file_time_type written = it->last_write_time(error);
+    if (!error && std::chrono::file_clock::to_sys(written) < cutoff) fs::remove(it->path(), error);
   }
 }

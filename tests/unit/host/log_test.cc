@@ -79,6 +79,10 @@ TEST(HostLog, RemovesLogsOf31DaysOrMoreAndNothingElse) {
   touch(dir + "old31.log", days_ago(31));
   touch(dir + "OLD45.LOG", days_ago(45));
   touch(dir + "kept30.log", days_ago(30));
+  // Days are counted in local midnights, not in 24-hour spans.
+  const QDate today = QDate::currentDate();
+  touch(dir + "late31.log", QDateTime(today.addDays(-31), QTime(23, 59, 30)));
+  touch(dir + "early30.log", QDateTime(today.addDays(-30), QTime(0, 0, 30)));
   touch(dir + "notes.txt", days_ago(400));
   touch(dir + "old.log.bak", days_ago(400));
 
@@ -87,6 +91,8 @@ TEST(HostLog, RemovesLogsOf31DaysOrMoreAndNothingElse) {
   EXPECT_FALSE(QFile::exists(dir + "old31.log"));
   EXPECT_FALSE(QFile::exists(dir + "OLD45.LOG"));
   EXPECT_TRUE(QFile::exists(dir + "kept30.log"));
+  EXPECT_FALSE(QFile::exists(dir + "late31.log"));
+  EXPECT_TRUE(QFile::exists(dir + "early30.log"));
   EXPECT_TRUE(QFile::exists(dir + "notes.txt"));
   EXPECT_TRUE(QFile::exists(dir + "old.log.bak"));
   EXPECT_TRUE(QFile::exists(dir + run.logName));
@@ -129,6 +135,17 @@ TEST(HostLog, GuardOfAKilledProcessIsReleased) {
     pause();
     _exit(0);
   }
+  // Killed however the test ends, so no paused child outlives it.
+  struct Killer {
+    pid_t pid;
+    void now() {
+      if (pid <= 0) return;
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+      pid = 0;
+    }
+    ~Killer() { now(); }
+  } killer{cleaner};
   close(ready[1]);
   char held = 0;
   ASSERT_EQ(read(ready[0], &held, 1), 1);
@@ -136,8 +153,7 @@ TEST(HostLog, GuardOfAKilledProcessIsReleased) {
   ASSERT_EQ(held, 'y');
   EXPECT_FALSE(platform::ExclusiveFileLock(guard_path).held()) << "the other process holds the guard";
 
-  kill(cleaner, SIGKILL);
-  ASSERT_EQ(waitpid(cleaner, nullptr, 0), cleaner);
+  killer.now();
   ASSERT_TRUE(QFile::exists(dir + "clear_old_logs.lock"));
   ASSERT_TRUE(home.run(QByteArray()).finished);
   EXPECT_FALSE(QFile::exists(dir + "old31.log"));
