@@ -11,17 +11,14 @@
 #include "platform/codepage.h"
 #include "signer/config.h"
 #include "signer/crypto_initializer.h"
+#include "signer/operation_messages.h"
 #include "signer/signer.h"
 #include "signer/signer_clock.h"
 #include "signer/signer_state.h"
-#include "ui/message_box.h"
 #include "ui/sign_dlg.h"
 
 namespace {
 
-constexpr int kStringError = 101;         // "Error"
-constexpr int kStringBadInput = 111;      // "Incorrect input data"
-constexpr int kStringKeyLoadError = 112;  // "Key loading error"
 constexpr int kDialogOk = 1;
 
 // A deadline of 0 ("Always", or ChangeUser) never lets the open key be reused.
@@ -81,7 +78,7 @@ bool Authorize(CSigner& signer) {
   const Config& config = Config::Instance();
   if ((dialog.KeyPath().empty() && config.eTokenKeySerial == 0) || dialog.Passphrase().empty()) {
     signer.set_Error(kErrorBadInput);
-    ui::ShowMessageBoxFromStrings(kStringBadInput, kStringError, ui::kMbOk | ui::kMbIconError);
+    ShowOperationError(kStringBadInput, kStringError);
     return false;
   }
 
@@ -99,6 +96,6 @@ bool Authorize(CSigner& signer) {
     return true;
   }
   signer.set_Error(1000 - result);
-  ui::ShowMessageBoxFromStrings(core_error_string_id(result), kStringKeyLoadError, ui::kMbOk | ui::kMbIconError);
+  ShowOperationError(core_error_string_id(result), kStringKeyLoadError);
   return false;
 }

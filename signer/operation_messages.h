@@ -10,7 +10,10 @@ void ShowCoreError(int code, int caption_id);
 
 // String ids the operations use.
 constexpr int kStringError = 101;              // "Error"
+constexpr int kStringBadInput = 111;           // "Incorrect input data"
+constexpr int kStringKeyLoadError = 112;       // "Key loading error"
 constexpr int kStringInsufficientMemory = 113;  // "Insufficient memory"
 constexpr int kStringSigningError = 116;       // "Signing error"
+constexpr int kStringLibraryInUse = 117;       // "Library already in use"
 constexpr int kStringStatementError = 119;     // "Signing error" (statements)
 constexpr int kStringErrorReadingFile = 126;   // "Error reading file"

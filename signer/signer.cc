@@ -6,15 +6,8 @@
 #include "platform/ui_language.h"
 #include "signer/config.h"
 #include "signer/crypto_initializer.h"
+#include "signer/operation_messages.h"
 #include "signer/text_argument.h"
-#include "ui/message_box.h"
-
-namespace {
-
-constexpr int kStringError = 101;          // "Error"
-constexpr int kStringLibraryInUse = 117;   // "Library already in use"
-
-}  // namespace
 
 CSigner::CSigner(SignerFlavour flavour)
     : flavour_(flavour), session_(flavour == SignerFlavour::kComServer ? ProcessSession : own_session_) {
@@ -99,7 +92,7 @@ std::optional<SignerLockHold> CSigner::EnterOperation() {
   if (flavour_ == SignerFlavour::kComServer) return SignerLockHold();
   SignerLock& lock = CCryptoInitializer::Instance().signer_lock();
   if (lock.TryLock()) return SignerLockHold(&lock);
-  ui::ShowMessageBoxFromStrings(kStringLibraryInUse, kStringError, ui::kMbOk | ui::kMbIconError);
+  ShowOperationError(kStringLibraryInUse, kStringError);
   return std::nullopt;
 }
 
