@@ -12,7 +12,7 @@
 #include "comserver/type_library_registry.h"
 #include "platform/codepage.h"
 #include "platform/ui_language.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "ui/load_string.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "core/crypto.h"
 #include "engines/hardanchor.h"
 #include "platform/codepage.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "signer/crypto_initializer.h"
 #include "signer/operation_messages.h"
 #include "signer/signer.h"

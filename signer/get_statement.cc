@@ -6,7 +6,7 @@
 #include "core/core.h"
 #include "platform/codepage.h"
 #include "signer/authorize.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "signer/crypto_initializer.h"
 #include "signer/operation_messages.h"
 #include "signer/resource_format.h"

@@ -2,7 +2,7 @@
 // key again, EditKeys edits the key list. DecryptMessage is not offered.
 #include "signer/authorize.h"
 #include "signer/crypto_initializer.h"
-#include "signer/key_list.h"
+#include "settings/key_list.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"
 #include "ui/edit_dlg.h"

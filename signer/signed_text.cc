@@ -2,7 +2,7 @@
 
 #include "platform/codepage.h"
 #include "signer/auth_line.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "signer/crypto_initializer.h"
 #include "signer/resource_format.h"
 #include "signer/signer.h"

@@ -4,7 +4,7 @@
 
 #include "platform/codepage.h"
 #include "platform/ui_language.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "signer/crypto_initializer.h"
 #include "signer/operation_messages.h"
 #include "signer/text_argument.h"

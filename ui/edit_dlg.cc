@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "signer/config.h"
+#include "settings/config.h"
 #include "ui/key_file_id.h"
 #include "ui/load_string.h"
 #include "ui/reask_list.h"

@@ -3,7 +3,7 @@
 // number), delete it and select one, and the "Ask again" choice.
 #pragma once
 
-#include "signer/key_list.h"
+#include "settings/key_list.h"
 #include "ui/dialog.h"
 
 namespace ui {

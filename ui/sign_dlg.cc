@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "core/crypto.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "ui/debug_log.h"
 #include "ui/language.h"
 #include "ui/load_string.h"

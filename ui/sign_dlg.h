@@ -15,7 +15,7 @@
 #include <string>
 
 #include "core/core.h"
-#include "signer/key_list.h"
+#include "settings/key_list.h"
 #include "ui/dialog.h"
 
 namespace ui {

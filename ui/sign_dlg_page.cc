@@ -2,7 +2,7 @@
 // the file page's OK, and the two nested dialogs (key management and the
 // on-screen keyboard).
 #include "core/crypto.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "ui/edit_dlg.h"
 #include "ui/key_file_id.h"
 #include "ui/load_string.h"

@@ -7,7 +7,7 @@
 
 #include "core/crypto.h"
 #include "platform/codepage.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "ui/load_string.h"
 #include "ui/message_box.h"
 #include "ui/sign_dlg.h"

@@ -27,8 +27,8 @@
 #include "core/keycert.h"
 #include "host_session.h"
 #include "signed_document_check.h"
-#include "signer/config.h"
-#include "signer/digest_prefix.h"
+#include "settings/config.h"
+#include "settings/digest_prefix.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "signer/config.h"
+#include "settings/config.h"
 
 #include <unistd.h>
 

@@ -15,7 +15,7 @@
 #include "desktop.h"
 #include "host_session.h"
 #include "signed_document_check.h"
-#include "signer/digest_prefix.h"
+#include "settings/digest_prefix.h"
 #include "virtual_display.h"
 
 namespace {

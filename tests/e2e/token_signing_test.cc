@@ -11,7 +11,7 @@
 #include "desktop.h"
 #include "host_session.h"
 #include "signed_document_check.h"
-#include "signer/digest_prefix.h"
+#include "settings/digest_prefix.h"
 #include "soft_token.h"
 #include "virtual_display.h"
 

@@ -8,7 +8,7 @@
 #include "comserver/dialog_backend_export.h"
 #include "core/core.h"
 #include "server_library.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "tests/support/fixture_key.h"
 #include "tools/com_client/com_client.h"
 #include "ui/backends/scripted/scripted_backend.h"

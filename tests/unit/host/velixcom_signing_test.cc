@@ -5,7 +5,7 @@
 #include <QJsonObject>
 
 #include "host/velixcom_handler.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "signer/crypto_initializer.h"
 #include "tests/support/fixture_key.h"
 #include "ui/backends/scripted/scripted_backend.h"

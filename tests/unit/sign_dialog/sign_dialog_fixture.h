@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "signer/config.h"
+#include "settings/config.h"
 #include "tests/unit/support/temp_config_home.h"
 #include "tests/unit/ui/ui_test_util.h"
 #include "ui/backends/scripted/scripted_backend.h"

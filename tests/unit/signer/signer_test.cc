@@ -10,7 +10,7 @@
 
 #include "core/engine.h"
 #include "platform/registry.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "signer/crypto_initializer.h"
 #include "tests/unit/support/signer_lock_holder.h"
 #include "tests/unit/support/temp_config_home.h"

@@ -6,7 +6,7 @@
 
 #include "platform/codepage.h"
 #include "signature_check.h"
-#include "signer/key_list.h"
+#include "settings/key_list.h"
 #include "signer_fixture.h"
 
 namespace signer_checks {

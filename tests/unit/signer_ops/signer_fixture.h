@@ -14,7 +14,7 @@
 #include "core/engine.h"
 #include "core/keycert.h"
 #include "engines/hardanchor.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "signer/crypto_initializer.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"

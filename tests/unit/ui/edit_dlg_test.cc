@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "signer/config.h"
+#include "settings/config.h"
 #include "tests/unit/support/temp_config_home.h"
 #include "tests/unit/ui/ui_test_util.h"
 #include "ui/backends/scripted/scripted_backend.h"

@@ -14,7 +14,7 @@
 #include <QTabBar>
 #include <QTest>
 
-#include "signer/config.h"
+#include "settings/config.h"
 #include "tests/unit/support/temp_config_home.h"
 #include "tests/unit/ui/ui_test_util.h"
 #include "tests/unit/ui_qt/qt_driver.h"

@@ -18,8 +18,8 @@
 #include <functional>
 #include <string>
 
-#include "signer/config.h"
-#include "signer/key_list.h"
+#include "settings/config.h"
+#include "settings/key_list.h"
 #include "ui/backends/qt/qt_backend.h"
 #include "ui/backends/qt/qt_dialog_window.h"
 #include "ui/edit_dlg.h"

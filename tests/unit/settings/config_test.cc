@@ -1,4 +1,4 @@
-#include "signer/config.h"
+#include "settings/config.h"
 
 #include <gtest/gtest.h>
 

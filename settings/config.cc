@@ -1,10 +1,10 @@
-#include "signer/config.h"
+#include "settings/config.h"
 
 #include <vector>
 
 #include "platform/registry.h"
 #include "platform/ui_language.h"
-#include "signer/digest_prefix.h"
+#include "settings/digest_prefix.h"
 
 using platform::RegHive;
 using platform::RegKey;

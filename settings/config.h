@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "signer/key_list.h"
+#include "settings/key_list.h"
 
 // Registry locations (key paths keep this letter case).
 inline constexpr char kConfigKeyPath[] = "SoftWare\\VelixCom";

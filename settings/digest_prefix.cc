@@ -1,4 +1,4 @@
-#include "signer/digest_prefix.h"
+#include "settings/digest_prefix.h"
 
 #include <array>
 #include <cstring>

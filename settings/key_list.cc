@@ -1,9 +1,9 @@
-#include "signer/key_list.h"
+#include "settings/key_list.h"
 
 #include <cstring>
 
 #include "platform/registry.h"
-#include "signer/config.h"
+#include "settings/config.h"
 
 using platform::RegHive;
 using platform::RegKey;

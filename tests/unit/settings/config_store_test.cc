@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/reg_file.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "tests/unit/support/temp_config_home.h"
 
 namespace {
