@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "settings/config.h"
+
 namespace {
 
 std::u16string to_u16(const QString& text) {
@@ -71,7 +73,10 @@ void VelixcomHandler::setBoolean(const QJsonValue& value, int32_t (CSigner::*put
   if (value.isNull()) return;
   const bool on = value.isBool() && value.toBool();
   log_setup("Setup value: ", QLatin1String(true_false(on)));
-  (signer_.*put)(on ? 1 : 0);
+  if ((signer_.*put)(on ? 1 : 0) == kStatusOk) return;
+  // The answer then carries the value that is stored; the log says why.
+  qDebug().noquote() << QStringLiteral("Setting not stored: %1")
+                            .arg(QString::fromStdString(Config::Instance().SaveFailure()));
 }
 
 void VelixcomHandler::setText(const QJsonValue& value, int32_t (CSigner::*put)(std::u16string_view)) {

@@ -107,6 +107,18 @@ class RegBatch {
   ~RegBatch();
   RegBatch(const RegBatch&) = delete;
   RegBatch& operator=(const RegBatch&) = delete;
+
+  // Ends the batch now: kRegCannotWrite when a changed hive could not be
+  // stored (RegLastFailure says why). An inner batch stores nothing and gives
+  // kRegOk; the outermost one's result counts.
+  long Commit();
+
+ private:
+  bool ended_ = false;
 };
+
+// Why the last hive read or store of this thread failed, for logs and
+// messages ("cannot write ...: No space left on device").
+std::string RegLastFailure();
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include "signer/signer.h"
 #include "signer/signer_state.h"
 #include "ui/edit_dlg.h"
+#include "ui/settings_messages.h"
 
 int32_t CSigner::Reset() {
   std::optional<SignerLockHold> hold = EnterOperation();
@@ -33,7 +34,7 @@ int32_t CSigner::EditKeys() {
   dialog.SetKeyList(&list);
   dialog.DoModal(ui::CEditDlg::kTemplateId, nullptr);
   // Whatever the dialog's result: entries changed before a Cancel are kept too.
-  list.Save();
+  if (std::string why; !list.Save(&why)) ui::ShowSettingsError(ui::kStringSettingsNotSaved, why);
   return kStatusOk;
 }
 

@@ -84,8 +84,11 @@ int32_t CSigner::get_UseScreenKbd(int32_t* value) {
 int32_t CSigner::put_UseScreenKbd(int32_t value) {
   Config& config = Config::Instance();
   config.VK = value;
-  config.Save();
-  return kStatusOk;
+  config.MarkChanged(Config::kVK);  // another process may have stored another value meanwhile
+  if (config.Save()) return kStatusOk;
+  // Not stored: the property shows what is stored, and the caller learns that it failed.
+  config.Reload(Config::kVK);
+  return kStatusFail;
 }
 
 std::optional<SignerLockHold> CSigner::EnterOperation() {

@@ -20,6 +20,7 @@
 constexpr int32_t kStatusOk = 0;                                          // S_OK
 constexpr int32_t kStatusNotImplemented = static_cast<int32_t>(0x80004001);  // E_NOTIMPL
 constexpr int32_t kStatusInvalidArg = static_cast<int32_t>(0x80070057);      // E_INVALIDARG
+constexpr int32_t kStatusFail = static_cast<int32_t>(0x80004005);            // E_FAIL
 
 // Error property values (besides 1000 - c for a core code c).
 constexpr int32_t kErrorNone = 0;
@@ -69,7 +70,8 @@ class CSigner {
   // useUtf8 reads -1 when on; any non-zero value turns it on.
   virtual int32_t get_useUtf8(int32_t* value);
   virtual int32_t put_useUtf8(int32_t value);
-  // UseScreenKbd is Config's VK; writing it saves Config at once.
+  // UseScreenKbd is Config's VK; writing it stores it at once, and when it
+  // cannot be stored gives kStatusFail and leaves the value that is stored.
   virtual int32_t get_UseScreenKbd(int32_t* value);
   virtual int32_t put_UseScreenKbd(int32_t value);
   // Status 0 and the folder when the user picked one, 1 (folder untouched) otherwise.

@@ -10,6 +10,7 @@
 #include "ui/load_string.h"
 #include "ui/reask_list.h"
 #include "ui/request_dlg.h"
+#include "ui/settings_messages.h"
 
 namespace ui {
 namespace {
@@ -24,6 +25,20 @@ void CopyInto(const std::string& text, char* buffer, int capacity) {
   const size_t length = std::min(text.size(), static_cast<size_t>(capacity - 1));
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';
+}
+
+// The key list stores only names and paths that load back whole: a longer one
+// is refused here, with a message, instead of being lost at the next load.
+bool FitsName(const char* name) {
+  if (std::strlen(name) <= kKeyNameMaxBytes) return true;
+  ShowSettingsError(kStringKeyNameTooLong, std::to_string(kKeyNameMaxBytes));
+  return false;
+}
+
+bool FitsPath(const char* path) {
+  if (std::strlen(path) <= kKeyPathMaxBytes) return true;
+  ShowSettingsError(kStringKeyPathTooLong, std::to_string(kKeyPathMaxBytes));
+  return false;
 }
 
 }  // namespace
@@ -103,9 +118,9 @@ void CEditDlg::Add() {
   if (!TryBeginBusy()) return;
   char path[kPathCapacity] = {};
   char name[kNameCapacity] = {};
-  if (ChooseKeyFile(path, sizeof path) && path[0] != '\0') {
+  if (ChooseKeyFile(path, sizeof path) && path[0] != '\0' && FitsPath(path)) {
     CopyInto(ReadKeyFileId(path), name, sizeof name);
-    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0') {
+    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0' && FitsName(name)) {
       key_list_->Append(name, path);
       FillList();
     }
@@ -119,7 +134,7 @@ void CEditDlg::Rename() {
   if (selected_ != nullptr) {
     char name[kNameCapacity];
     CopyInto(selected_->name, name, sizeof name);
-    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0') {
+    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0' && FitsName(name)) {
       selected_->name = name;
     }
     FillList();
@@ -136,7 +151,7 @@ void CEditDlg::Change() {
     const bool changed = IsTokenEntry(*selected_)
                              ? AskText(LoadResString(kSerialString), path, sizeof path)
                              : ChooseKeyFile(path, sizeof path);
-    if (changed && path[0] != '\0') selected_->path = path;
+    if (changed && path[0] != '\0' && FitsPath(path)) selected_->path = path;
     FillList();
   }
   EndBusy();

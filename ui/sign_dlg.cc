@@ -10,6 +10,7 @@
 #include "ui/language.h"
 #include "ui/load_string.h"
 #include "ui/reask_list.h"
+#include "ui/settings_messages.h"
 
 namespace ui {
 namespace {
@@ -106,13 +107,12 @@ intptr_t CSignDlg::OnNotify(DialogWindow*, uintptr_t, int code) {
   return 1;
 }
 
-void CSignDlg::OnDestroy() { key_list_->Save(); }
-
 bool CSignDlg::OnOK() {
   Config& config = Config::Instance();
   const bool accepted = config.KeyType == 0 ? AcceptFilePage() : AcceptTokenPage();
   if (!accepted) return false;
-  config.Save();
+  // The signature goes on with the choices made here even when they cannot be stored.
+  if (!config.Save()) ShowSettingsError(kStringSettingsNotSaved, config.SaveFailure());
   reask_seconds_ = ui::ReaskSeconds(config.ReaskIndex);
   return true;
 }

@@ -64,7 +64,6 @@ class CSignDlg : public CDialog {
   intptr_t OnInitDialog() override;
   intptr_t OnCommand(uintptr_t wparam, intptr_t lparam, int code) override;
   intptr_t OnNotify(DialogWindow* from, uintptr_t id, int code) override;
-  void OnDestroy() override;
   bool OnOK() override;
   bool OnCancel() override;
   bool OnRefresh() override;

@@ -7,6 +7,7 @@
 #include "ui/key_file_id.h"
 #include "ui/load_string.h"
 #include "ui/reask_list.h"
+#include "ui/settings_messages.h"
 #include "ui/screen_keyboard_dlg.h"
 #include "ui/sign_dlg.h"
 
@@ -100,6 +101,9 @@ void CSignDlg::OpenKeyManagement() {
   CEditDlgImp editor;
   editor.SetKeyList(key_list_);
   const intptr_t result = editor.DoModal(CEditDlg::kTemplateId, nullptr);
+  // Only the entries changed in the editor are stored; keys added meanwhile by
+  // another process stay.
+  if (std::string why; !key_list_->Save(&why)) ShowSettingsError(kStringSettingsNotSaved, why);
   const KeyListEntry* preselected =
       result == CEditDlg::kResultSelect ? editor.SelectedEntry() : key_list_->At(config.KeyIndex);
   RebuildPage(preselected);

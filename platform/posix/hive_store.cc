@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -35,24 +36,52 @@ bool make_directories(const std::string& path) {
   return true;
 }
 
-// The whole file; nullopt when it does not exist or cannot be read.
-std::optional<std::string> read_file(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string content;
+thread_local std::string t_failure;  // why this thread's last store failed
+
+std::string describe(const char* what, const std::string& path, int error) {
+  return std::string(what) + " " + path + ": " + std::strerror(error);
+}
+
+// What reading the hive file gave: its text, or no file at all (the only case
+// that counts as an empty hive), or a failure that must leave the file alone.
+struct FileRead {
+  enum Status { kRead, kMissing, kFailed } status = kFailed;
+  std::string text;
+  std::string failure;
+};
+
+// Opens without blocking and refuses anything but a regular file at once, so a
+// FIFO or a device planted as the hive can neither hang the process nor be
+// replaced by an empty hive.
+FileRead read_file(const std::string& path) {
+  FileRead result;
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) result.status = FileRead::kMissing;
+    else result.failure = describe("cannot read", path, errno);
+    return result;
+  }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    result.failure = "cannot read " + path + ": not a regular file";
+    close(fd);
+    return result;
+  }
   char buffer[8192];
   while (true) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
     if (got < 0) {
       if (errno == EINTR) continue;
+      result.failure = describe("cannot read", path, errno);
       close(fd);
-      return std::nullopt;
+      return result;
     }
     if (got == 0) break;
-    content.append(buffer, static_cast<size_t>(got));
+    result.text.append(buffer, static_cast<size_t>(got));
   }
   close(fd);
-  return content;
+  result.status = FileRead::kRead;
+  return result;
 }
 
 bool write_all(int fd, const std::string& content) {
@@ -76,13 +105,26 @@ void sync_directory(const std::string& directory) {
 }
 
 // Temporary file, fsync, rename: the hive file is always the old or the new
-// content, never a mixture. Only called under the hive lock.
+// content, never a mixture. The temporary file gets a name of its own, created
+// exclusively with mode 0600 (mkostemp), so nothing planted under a guessable
+// name is followed or overwritten. Only called under the hive lock.
 bool write_atomically(const std::string& path, const std::string& content) {
-  const std::string temporary = path + ".tmp";
-  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const bool written = fchmod(fd, 0600) == 0 && write_all(fd, content) && fsync(fd) == 0;
-  if (close(fd) != 0 || !written || rename(temporary.c_str(), path.c_str()) != 0) {
+  std::string temporary = path + ".XXXXXX";
+  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) {
+    t_failure = describe("cannot create a file beside", path, errno);
+    return false;
+  }
+  int error = 0;
+  if (!write_all(fd, content) || fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    t_failure = describe("cannot write", temporary, error);
+  } else if (rename(temporary.c_str(), path.c_str()) != 0) {
+    error = errno;
+    t_failure = describe("cannot replace", path, error);
+  }
+  if (error != 0) {
     unlink(temporary.c_str());
     return false;
   }
@@ -96,10 +138,14 @@ class HiveLock {
  public:
   explicit HiveLock(RegHive hive) {
     const std::string path = hive_file_path(hive) + ".lock";
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) return;
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+      t_failure = describe("cannot lock", path, errno);
+      return;
+    }
     while (flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) {
+        t_failure = describe("cannot lock", path, errno);
         close(fd_);
         fd_ = -1;
         return;
@@ -131,12 +177,17 @@ void set_aside(const std::string& path) {
 }
 
 // Reads and parses the stored hive under the lock; a damaged file is set
-// aside and replaced by its readable part.
-HiveData load_locked(RegHive hive) {
+// aside and replaced by its readable part. nullopt (and t_failure) when the
+// file exists but cannot be read: it must not be replaced then.
+std::optional<HiveData> load_locked(RegHive hive) {
   const std::string path = hive_file_path(hive);
-  const std::optional<std::string> text = read_file(path);
-  if (!text) return HiveData();
-  ParsedHive parsed = parse_reg_file(*text, root_name(hive));
+  FileRead file = read_file(path);
+  if (file.status == FileRead::kMissing) return HiveData();
+  if (file.status == FileRead::kFailed) {
+    t_failure = file.failure;
+    return std::nullopt;
+  }
+  ParsedHive parsed = parse_reg_file(file.text, root_name(hive));
   if (parsed.damaged) {
     set_aside(path);
     write_atomically(path, format_reg_file(parsed.hive, root_name(hive)));
@@ -161,6 +212,17 @@ OpenBatch::Hive& batch_of(RegHive hive) {
   return t_batch.hives[hive == RegHive::kClassesRoot ? 1 : 0];
 }
 
+bool store(RegHive hive, const HiveData& data) {
+  return write_atomically(hive_file_path(hive), format_reg_file(data, root_name(hive)));
+}
+
+bool make_hive_directory() {
+  const std::string directory = hive_directory();
+  if (make_directories(directory)) return true;
+  t_failure = describe("cannot create", directory, errno);
+  return false;
+}
+
 }  // namespace
 
 std::string hive_directory() {
@@ -177,25 +239,32 @@ std::string hive_file_path(RegHive hive) {
 HiveData load_hive(RegHive hive) {
   if (t_batch.depth > 0 && batch_of(hive).data) return *batch_of(hive).data;
   // Files are replaced by rename, so a reader sees a whole file without a lock.
-  const std::optional<std::string> text = read_file(hive_file_path(hive));
-  if (!text) return HiveData();
-  ParsedHive parsed = parse_reg_file(*text, root_name(hive));
+  FileRead file = read_file(hive_file_path(hive));
+  if (file.status != FileRead::kRead) {
+    if (file.status == FileRead::kFailed) t_failure = file.failure;
+    return HiveData();
+  }
+  ParsedHive parsed = parse_reg_file(file.text, root_name(hive));
   if (!parsed.damaged) return std::move(parsed.hive);
   if (!make_directories(hive_directory())) return std::move(parsed.hive);
   HiveLock lock(hive);
   if (!lock.held()) return std::move(parsed.hive);
-  return load_locked(hive);
+  std::optional<HiveData> data = load_locked(hive);
+  return data ? std::move(*data) : std::move(parsed.hive);
 }
 
 long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed)>& change) {
-  if (!make_directories(hive_directory())) return kRegCannotWrite;
+  if (t_batch.depth == 0) t_failure.clear();
+  if (!make_hive_directory()) return kRegCannotWrite;
   if (t_batch.depth > 0) {
     OpenBatch::Hive& batch = batch_of(hive);
     if (!batch.data) {
       auto lock = std::make_unique<HiveLock>(hive);
       if (!lock->held()) return kRegCannotWrite;
+      std::optional<HiveData> data = load_locked(hive);
+      if (!data) return kRegCannotWrite;
       batch.lock = std::move(lock);
-      batch.data = load_locked(hive);
+      batch.data = std::move(data);
     }
     bool changed = false;
     const long result = change(*batch.data, &changed);
@@ -204,27 +273,31 @@ long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed
   }
   HiveLock lock(hive);
   if (!lock.held()) return kRegCannotWrite;
-  HiveData data = load_locked(hive);
+  std::optional<HiveData> data = load_locked(hive);
+  if (!data) return kRegCannotWrite;
   bool changed = false;
-  const long result = change(data, &changed);
+  const long result = change(*data, &changed);
   if (result != kRegOk || !changed) return result;
-  return write_atomically(hive_file_path(hive), format_reg_file(data, root_name(hive)))
-             ? kRegOk
-             : kRegCannotWrite;
+  return store(hive, *data) ? kRegOk : kRegCannotWrite;
 }
 
-void begin_batch() { ++t_batch.depth; }
+void begin_batch() {
+  if (t_batch.depth++ == 0) t_failure.clear();
+}
 
-void end_batch() {
-  if (--t_batch.depth > 0) return;
+long end_batch() {
+  if (--t_batch.depth > 0) return kRegOk;
+  long result = kRegOk;
   for (RegHive hive : {RegHive::kCurrentUser, RegHive::kClassesRoot}) {
     OpenBatch::Hive& batch = batch_of(hive);
-    if (batch.data && batch.changed)
-      write_atomically(hive_file_path(hive), format_reg_file(*batch.data, root_name(hive)));
+    if (batch.data && batch.changed && !store(hive, *batch.data)) result = kRegCannotWrite;
     batch.data.reset();
     batch.lock.reset();  // releases the hive to other writers
     batch.changed = false;
   }
+  return result;
 }
+
+const std::string& last_failure() { return t_failure; }
 
 }  // namespace platform::posix

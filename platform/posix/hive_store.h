@@ -5,7 +5,9 @@
 // file, stored by writing a temporary file, syncing it and renaming it over the
 // hive, so a reader (which takes no lock) always sees one complete file. A file
 // that cannot be read whole is set aside under a ".damaged-..." name and
-// replaced by what could be read from it.
+// replaced by what could be read from it. Only a missing file counts as an
+// empty hive: a file that exists but cannot be read (no permission, not a
+// regular file, a read error) is never replaced, and every change fails.
 #pragma once
 
 #include <functional>
@@ -20,18 +22,22 @@ namespace platform::posix {
 std::string hive_directory();
 std::string hive_file_path(RegHive hive);
 
-// The hive as stored now (empty when there is no file).
+// The hive as stored now (empty when there is no file or it cannot be read).
 HiveData load_hive(RegHive hive);
 
 // Runs change on the stored hive under the lock; when it returns kRegOk and
 // sets *changed, the hive is stored. The result is change's result, or
-// kRegCannotWrite when the hive could not be stored.
+// kRegCannotWrite when the hive could not be read or stored.
 long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed)>& change);
 
 // A batch on this thread (RegBatch): from the first change of a hive until the
 // outermost end_batch, the hive stays locked and changes stay in memory;
-// end_batch stores each changed hive once.
+// end_batch stores each changed hive once: kRegCannotWrite when one of them
+// could not be stored (inner batches give kRegOk).
 void begin_batch();
-void end_batch();
+long end_batch();
+
+// Why this thread's last failing read or store of a hive failed.
+const std::string& last_failure();
 
 }  // namespace platform::posix

@@ -65,7 +65,17 @@ void RegKey::Close() {
 
 RegBatch::RegBatch() { posix::begin_batch(); }
 
-RegBatch::~RegBatch() { posix::end_batch(); }
+RegBatch::~RegBatch() {
+  if (!ended_) posix::end_batch();
+}
+
+long RegBatch::Commit() {
+  if (ended_) return kRegOk;
+  ended_ = true;
+  return posix::end_batch();
+}
+
+std::string RegLastFailure() { return posix::last_failure(); }
 
 long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
 

@@ -88,6 +88,11 @@ constexpr StringEntry kStrings[] = {
      "Невозможно записать открытый ключ в буфер public.iks!"},
     {163, "Key size can be 512, 1024 or 2048 bits", "Размерность ключа должна быть 512, 1024 или 2048"},
     {164, "Enter key serial number", "Укажите серийный номер ключа"},
+    {165, "The key name is too long: at most %s bytes can be stored.",
+     "Имя ключа слишком длинное: можно сохранить не более %s байт."},
+    {166, "The key file path is too long: at most %s bytes can be stored.",
+     "Путь к файлу ключа слишком длинный: можно сохранить не более %s байт."},
+    {167, "The settings were not saved: %s", "Настройки не сохранены: %s"},
 };
 
 // Lookup indexes the table by id, so the table must hold every id once, in order.

@@ -1,7 +1,12 @@
 // The "velixcom" actions through the real program: one request per process,
 // settings read back in the same response, the registry shared between runs.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -122,6 +127,59 @@ TEST(VelixcomSignMessage, AbsentScreenKeyboardIsStoredOffNullKeepsIt) {
 
   home.run(frame(R"({"type":"velixcom","action":"signMessage","args":{"value":"x"}})"));
   EXPECT_EQ(response_of(home.run(readBack)).value("result").toObject().value("value").toInt(-1), 0);
+}
+
+// A setting that cannot be stored is answered with the value that is stored
+// (what the next process reads), and the log says why.
+TEST(VelixcomSettings, UnstoredScreenKeyboardAnswersTheStoredValueAndLogsWhy) {
+  const QByteArray off = frame(R"({"type":"velixcom","action":"useScreenKbd","args":{"value":false}})");
+  const QByteArray readBack = frame(R"({"type":"velixcom","action":"useScreenKbd"})");
+  {
+    // The hive is not a file that can be read: it stays as it is.
+    HostHome home;
+    const QString hive = home.home() + "/.config/velixcom/HKEY_CURRENT_USER.reg";
+    ASSERT_TRUE(QDir().mkpath(hive));
+    const HostRun run = home.run(off);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(response_of(run).value("result").toObject().value("value").toInt(-1), 1);
+    EXPECT_TRUE(run.logText.contains("Setting not stored: cannot read " + hive + ": not a regular file"))
+        << run.logText.toStdString();
+    EXPECT_TRUE(QFileInfo(hive).isDir());
+  }
+  {
+    // The disk is full: a file size limit stops the hive's write part way.
+    HostHome home;
+    ASSERT_EQ(response_of(home.run(frame(R"({"type":"velixcom","action":"useScreenKbd","args":{"value":true}})")))
+                  .value("result").toObject().value("value").toInt(-1),
+              1);
+    const QString hive = home.home() + "/.config/velixcom/HKEY_CURRENT_USER.reg";
+    QFile file(hive);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    // A value large enough that the store no longer fits under the limit.
+    file.write("\r\n[HKEY_CURRENT_USER\\Bulk]\r\n\"data\"=\"" + QByteArray(60000, 'a') + "\"\r\n");
+    file.close();
+    ASSERT_EQ(response_of(home.run(readBack)).value("result").toObject().value("value").toInt(-1), 1);
+
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{16 * 1024, saved.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const HostRun run = home.run(off);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(response_of(run).value("result").toObject().value("value").toInt(-1), 1);
+    EXPECT_TRUE(QRegularExpression("Setting not stored: cannot write .*HKEY_CURRENT_USER.reg.*: File too large")
+                    .match(run.logText)
+                    .hasMatch())
+        << run.logText.toStdString();
+    EXPECT_EQ(response_of(home.run(readBack)).value("result").toObject().value("value").toInt(-1), 1);
+  }
 }
 
 }  // namespace

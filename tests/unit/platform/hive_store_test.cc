@@ -1,6 +1,11 @@
 // The hive files under damage: a damaged file is set aside and what could be
 // read from it is kept.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -89,6 +94,101 @@ TEST(HiveStore, ABatchStoresItsChangesOnceAtItsEnd) {
   const ParsedHive stored = parse_reg_file(read_text(home.hive_file()), "HKEY_CURRENT_USER");
   EXPECT_NE(stored.hive.find("A")->find("one"), nullptr);
   EXPECT_NE(stored.hive.find("A\\B"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A hive file that exists but cannot be read is left alone, and every change
+// fails at once with the reason, never hanging on a FIFO.
+TEST(HiveStore, UnreadableHiveIsNeverReplaced) {
+  struct Case {
+    const char* what;
+    void (*plant)(const std::string& path);
+  };
+  const Case cases[] = {
+      {"a directory", [](const std::string& path) { fs::create_directory(path); }},
+      {"a FIFO", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }},
+      {"a link to a FIFO",
+       [](const std::string& path) {
+         ASSERT_EQ(mkfifo((path + ".fifo").c_str(), 0600), 0);
+         fs::create_symlink(path + ".fifo", path);
+       }},
+  };
+  for (const Case& c : cases) {
+    TempConfigHome home;
+    fs::create_directories(home.dir() + "/velixcom");
+    c.plant(home.hive_file());
+    alarm(20);  // a read that blocks fails the test instead of hanging it
+    RegKey key;
+    EXPECT_EQ(key.Create(RegHive::kCurrentUser, "A"), kRegCannotWrite) << c.what;
+    EXPECT_NE(RegLastFailure().find("not a regular file"), std::string::npos) << c.what << ": " << RegLastFailure();
+    {
+      RegBatch batch;
+      EXPECT_EQ(key.Create(RegHive::kCurrentUser, "A"), kRegCannotWrite) << c.what;
+      EXPECT_EQ(batch.Commit(), kRegOk) << c.what;  // nothing was changed, nothing stored
+    }
+    EXPECT_EQ(key.Open(RegHive::kCurrentUser, "A"), kRegNotFound) << c.what;
+    alarm(0);
+    struct stat info {};
+    ASSERT_EQ(lstat(home.hive_file().c_str(), &info), 0) << c.what;
+    EXPECT_FALSE(S_ISREG(info.st_mode)) << c.what << ": replaced by a file";
+  }
+}
+
+// The file a failed store leaves: the hive as it was, and no temporary file.
+TEST(HiveStore, StoreThatCannotBeWrittenReportsWhyAndKeepsTheHive) {
+  TempConfigHome home;
+  RegKey key;
+  ASSERT_EQ(key.Create(RegHive::kCurrentUser, "A"), kRegOk);
+  const std::string bulk(64 * 1024, 'b');
+  ASSERT_EQ(key.SetValue("bulk", kRegBinary, bulk.data(), static_cast<uint32_t>(bulk.size())), kRegOk);
+  const std::string before = read_text(home.hive_file());
+  // A file size limit stops the write part way, as a full disk does.
+  const pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{16 * 1024, 16 * 1024};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    RegKey in_child;
+    const bool refused = in_child.Open(RegHive::kCurrentUser, "A") == kRegOk &&
+                         in_child.SetValue("one", kRegDword, "\x01\0\0\0", 4) == kRegCannotWrite &&
+                         RegLastFailure().find("File too large") != std::string::npos;
+    _exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(read_text(home.hive_file()), before);
+  for (const auto& entry : fs::directory_iterator(home.dir() + "/velixcom")) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "HKEY_CURRENT_USER.reg" || name == "HKEY_CURRENT_USER.reg.lock") << name;
+  }
+}
+
+// The temporary file is created exclusively under a name of its own: a link
+// planted where a fixed name would be is not followed.
+TEST(HiveStore, PlantedLinksAreNotFollowed) {
+  TempConfigHome home;
+  fs::create_directories(home.dir() + "/velixcom");
+  const std::string victim = home.dir() + "/victim";
+  std::ofstream(victim) << "precious";
+  for (const char* suffix : {".tmp", ".new", "~"}) fs::create_symlink(victim, home.hive_file() + suffix);
+  RegKey key;
+  ASSERT_EQ(key.Create(RegHive::kCurrentUser, "A"), kRegOk);
+  ASSERT_EQ(key.SetValue("one", kRegDword, "\x01\0\0\0", 4), kRegOk);
+  EXPECT_EQ(read_text(victim), "precious");
+  struct stat info {};
+  ASSERT_EQ(lstat(home.hive_file().c_str(), &info), 0);
+  EXPECT_TRUE(S_ISREG(info.st_mode));
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(home.dir() + "/velixcom")) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 5);  // the hive, its lock and the three planted links: no temporary file left
 }
 
 }  // namespace

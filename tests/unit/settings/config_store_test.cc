@@ -9,8 +9,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/reg_file.h"
+#include "platform/registry.h"
 #include "settings/config.h"
 #include "tests/unit/support/temp_config_home.h"
 
@@ -39,7 +41,8 @@ TEST(ConfigStore, TruncatedAtEveryByteLoadsDefaultsOrWhatWasStored) {
     config.eTokenKeySerial = 1234;
     config.VK = 0;
     config.tokenName = "Token 1";
-    config.Save();
+    ASSERT_TRUE(config.keyList.Save());
+    ASSERT_TRUE(config.Save());
   }
   const std::string full = read_text(home.hive_file());
   ASSERT_GT(full.size(), 300u);
@@ -75,66 +78,124 @@ TEST(ConfigStore, TruncatedAtEveryByteLoadsDefaultsOrWhatWasStored) {
   EXPECT_EQ(config.tokenName, "Token 1");
 }
 
-// Saves its own values in a loop until the deadline; exits 0.
+// Saves its own settings in a loop until the deadline, each save a change;
+// exits 0 when every save succeeded.
 [[noreturn]] void save_in_a_loop(uint32_t index, const char* token, std::chrono::steady_clock::time_point end) {
   Config config;
-  config.keyList.Clear();
-  config.keyList.Append(token, std::string("/keys/") + token);
-  config.KeyIndex = index;
   config.tokenName = token;
-  while (std::chrono::steady_clock::now() < end) config.Save();
-  _exit(0);
+  bool all_saved = true;
+  for (uint32_t n = 0; std::chrono::steady_clock::now() < end; ++n) {
+    config.KeyIndex = index;
+    config.ReaskIndex = n;
+    config.MarkChanged(Config::kTokenName);
+    config.MarkChanged(Config::kKeyIndex);
+    all_saved &= config.Save();
+  }
+  _exit(all_saved ? 0 : 1);
 }
 
-TEST(ConfigStore, TwoProcessesSavingAtOnceLeaveACompleteFile) {
+// Adds its keys one at a time, each with its own load and save, as the key
+// management dialog of a separate process would; exits 0 when all were saved.
+[[noreturn]] void add_keys(int writer, int count) {
+  bool all_saved = true;
+  for (int n = 0; n < count; ++n) {
+    KeyList list;
+    list.Load();
+    const std::string name = "writer " + std::to_string(writer) + " key " + std::to_string(n);
+    list.Append(name, "/keys/" + name);
+    all_saved &= list.Save();
+  }
+  _exit(all_saved ? 0 : 1);
+}
+
+bool exited_cleanly(pid_t pid) {
+  int status = 0;
+  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(ConfigStore, ProcessesSavingAtOnceLeaveACompleteFile) {
   TempConfigHome home;
-  Config().Save();
+  ASSERT_TRUE(KeyList().Save());
+  {
+    Config first;
+    first.tokenName = "first";
+    ASSERT_TRUE(first.Save());
+  }
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   const pid_t a = fork();
   if (a == 0) save_in_a_loop(1, "writer A", end);
   const pid_t b = fork();
   if (b == 0) save_in_a_loop(2, "writer B", end);
 
-  // Every read sees one whole save: values and key list of the same writer.
+  // Every read sees one whole save: each writer's KeyIndex and tokenName together.
   int reads = 0;
   while (std::chrono::steady_clock::now() < end) {
     const std::string text = read_text(home.hive_file());
     const auto parsed = platform::parse_reg_file(text, "HKEY_CURRENT_USER");
     ASSERT_FALSE(parsed.damaged) << text;
     const auto* values = parsed.hive.find(kConfigKeyPath);
-    const auto* keys = parsed.hive.find(kKeyListKeyPath);
     ASSERT_NE(values, nullptr);
-    ASSERT_NE(keys, nullptr);
-    ASSERT_EQ(values->values.size(), 6u);  // KeyIndex ... tokenName, all there
-    const std::string index = values->find("KeyIndex")->data;
+    const auto* index = values->find("KeyIndex");
     const std::string token = values->find("tokenName")->data;
-    if (index[0] == 0) {
-      EXPECT_EQ(keys->values.size(), 0u);  // the first save, before the writers
+    if (index == nullptr) {
+      EXPECT_EQ(token, std::string("first\0", 6));  // before the writers
       continue;
     }
-    EXPECT_EQ(token, index[0] == 1 ? std::string("writer A\0", 9) : std::string("writer B\0", 9));
-    ASSERT_EQ(keys->values.size(), 1u);
-    EXPECT_EQ(keys->values[0].name + '\0', token);
+    EXPECT_EQ(token, index->data[0] == 1 ? std::string("writer A\0", 9) : std::string("writer B\0", 9));
     ++reads;
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(a, &status, 0), a);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  ASSERT_EQ(waitpid(b, &status, 0), b);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(exited_cleanly(a));
+  EXPECT_TRUE(exited_cleanly(b));
   EXPECT_GT(reads, 10);
 
-  // The last save won, whole.
   Config config;
-  EXPECT_TRUE(config.KeyIndex == 1 || config.KeyIndex == 2);
   EXPECT_EQ(config.tokenName, config.KeyIndex == 1 ? "writer A" : "writer B");
-  ASSERT_EQ(config.keyList.size(), 1u);
-  EXPECT_EQ(config.keyList.head()->name, config.tokenName);
-  EXPECT_EQ(config.keyList.head()->path, "/keys/" + config.tokenName);
   bool any_aside = false;
   for (const auto& entry : std::filesystem::directory_iterator(home.dir() + "/velixcom"))
     any_aside |= entry.path().filename().string().find(".damaged-") != std::string::npos;
   EXPECT_FALSE(any_aside);
+}
+
+// Keys added by several processes while others save their settings: none is
+// lost, and a key the list cannot load stays stored through every save.
+TEST(ConfigStore, KeysAddedByOtherProcessesSurviveEverySave) {
+  TempConfigHome home;
+  const std::string long_name(300, 'n');
+  {
+    platform::RegKey key;
+    ASSERT_EQ(key.Create(platform::RegHive::kCurrentUser, kKeyListKeyPath), platform::kRegOk);
+    ASSERT_EQ(key.SetValue(long_name, platform::kRegSz, "/long", 5), platform::kRegOk);
+  }
+  constexpr int kWriters = 5;
+  constexpr int kKeysEach = 5;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  std::vector<pid_t> children;
+  children.push_back(fork());
+  if (children.back() == 0) save_in_a_loop(1, "settings A", end);
+  children.push_back(fork());
+  if (children.back() == 0) save_in_a_loop(2, "settings B", end);
+  for (int writer = 0; writer < kWriters; ++writer) {
+    children.push_back(fork());
+    if (children.back() == 0) add_keys(writer, kKeysEach);
+  }
+  for (pid_t child : children) EXPECT_TRUE(exited_cleanly(child));
+
+  KeyList list;
+  list.Load();
+  EXPECT_EQ(list.size(), static_cast<size_t>(kWriters * kKeysEach));
+  for (int writer = 0; writer < kWriters; ++writer) {
+    for (int n = 0; n < kKeysEach; ++n) {
+      const std::string name = "writer " + std::to_string(writer) + " key " + std::to_string(n);
+      bool found = false;
+      for (const KeyListEntry* e = list.head(); e != nullptr; e = e->next) found |= e->name == name;
+      EXPECT_TRUE(found) << name;
+    }
+  }
+  platform::RegKey key;
+  ASSERT_EQ(key.Open(platform::RegHive::kCurrentUser, kKeyListKeyPath), platform::kRegOk);
+  uint32_t size = 0;
+  EXPECT_EQ(key.QueryValue(long_name, nullptr, nullptr, &size), platform::kRegOk);
+  EXPECT_EQ(size, 5u);
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ TEST_F(ConfigTest, SaveWritesTheExactTypesAndBytes) {
   config.eTokenKeySerial = 1234;
   config.VK = -1;
   config.tokenName = "Token 1";
-  config.Save();
+  ASSERT_TRUE(config.Save());
   const std::pair<const char*, Stored> expected[] = {
       {"KeyIndex", {kRegDword, dword(3)}},
       {"ReaskIndex", {kRegDword, dword(0x01020304)}},
@@ -154,49 +154,93 @@ TEST_F(ConfigTest, LoadWithoutTheKeyKeepsCurrentValues) {
   EXPECT_EQ(config.keyList.size(), 0u);  // the key list is reloaded: empty
 }
 
-TEST_F(ConfigTest, KeyListEnumerationRules) {
+TEST_F(ConfigTest, KeyListLoadSkipsWhatItCannotHold) {
   put(kKeyListKeyPath, "first", kRegSz, "/home/u/keys/secret.key");
-  put(kKeyListKeyPath, "expand", kRegExpandSz, "$HOME/secret.key");  // skipped, enumeration goes on
+  put(kKeyListKeyPath, "expand", kRegExpandSz, "$HOME/secret.key");  // skipped
   put(kKeyListKeyPath, "second", kRegSz, std::string(255, 'p'));     // fits exactly
   put(kKeyListKeyPath, "empty path", kRegSz, "");
-  put(kKeyListKeyPath, "too long", kRegSz, std::string(300, 'x'));   // ends the enumeration
-  put(kKeyListKeyPath, "after", kRegSz, "/never/loaded");
+  put(kKeyListKeyPath, "too long", kRegSz, std::string(300, 'x'));   // skipped, the rest still loads
+  put(kKeyListKeyPath, std::string(254, 'n'), kRegSz, "a");          // the longest name that fits
+  put(kKeyListKeyPath, std::string(255, 'n'), kRegSz, "b");          // skipped
+  put(kKeyListKeyPath, "after", kRegSz, "/loaded");
   KeyList list;
   list.Load();
   const std::vector<std::pair<std::string, std::string>> expected = {
-      {"first", "/home/u/keys/secret.key"}, {"second", std::string(255, 'p')}, {"empty path", ""}};
+      {"first", "/home/u/keys/secret.key"}, {"second", std::string(255, 'p')}, {"empty path", ""},
+      {std::string(254, 'n'), "a"}, {"after", "/loaded"}};
   EXPECT_EQ(entries(list), expected);
   EXPECT_EQ(list.At(0)->flag, 0);
 }
 
-TEST_F(ConfigTest, KeyListNameOf255BytesEndsTheEnumeration) {
-  put(kKeyListKeyPath, std::string(254, 'n'), kRegSz, "a");
-  put(kKeyListKeyPath, std::string(255, 'n'), kRegSz, "b");
-  put(kKeyListKeyPath, "after", kRegSz, "c");
+// What the key list stores: only the entries changed since it was loaded, in
+// place; values it did not load and values stored meanwhile stay.
+TEST_F(ConfigTest, KeyListSaveChangesOnlyWhatChanged) {
+  const std::string long_path(300, 'x');
+  put(kKeyListKeyPath, "removed", kRegSz, "/r");
+  put(kKeyListKeyPath, "too long", kRegSz, long_path);
+  put(kKeyListKeyPath, "renamed", kRegSz, "/n");
+  put(kKeyListKeyPath, "expand", kRegExpandSz, "$HOME/k");
+  put(kKeyListKeyPath, "moved", kRegSz, "/old");
+  put(kKeyListKeyPath, "kept", kRegSz, "/k");
   KeyList list;
   list.Load();
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list.head()->path, "a");
+  ASSERT_EQ(list.size(), 4u);
+  list.Remove(list.At(0));
+  list.At(0)->name = "RENAMED now";
+  list.At(1)->path = "/new";
+  list.Append("added", "/a");
+  list.Append("", "/unnamed");
+  put(kKeyListKeyPath, "other process", kRegSz, "/o");  // stored after this list was loaded
+
+  ASSERT_TRUE(list.Save());
+  RegKey key;
+  ASSERT_EQ(key.Open(RegHive::kCurrentUser, kKeyListKeyPath), kRegOk);
+  std::vector<std::pair<std::string, Stored>> stored;
+  for (uint32_t i = 0;; ++i) {
+    char name[512];
+    uint32_t name_size = sizeof name;
+    uint32_t type = 0;
+    char data[512];
+    uint32_t size = sizeof data;
+    if (key.EnumValue(i, name, &name_size, &type, data, &size) != kRegOk) break;
+    stored.push_back({std::string(name, name_size), Stored{type, std::string(data, size)}});
+  }
+  const std::vector<std::pair<std::string, Stored>> expected = {
+      {"too long", {kRegSz, long_path}},   {"RENAMED now", {kRegSz, "/n"}}, {"expand", {kRegExpandSz, "$HOME/k"}},
+      {"moved", {kRegSz, "/new"}},         {"kept", {kRegSz, "/k"}},        {"other process", {kRegSz, "/o"}},
+      {"added", {kRegSz, "/a"}},           {"", {kRegSz, "/unnamed"}}};
+  EXPECT_EQ(stored, expected);
+
+  // Saved, nothing is left to store: a value stored by someone else stays.
+  EXPECT_FALSE(list.Changed());
+  put(kKeyListKeyPath, "later", kRegSz, "/l");
+  ASSERT_TRUE(list.Save());
+  EXPECT_EQ(get(kKeyListKeyPath, "later"), (Stored{kRegSz, "/l"}));
+  // Settings saves leave the key list alone.
+  Config config;
+  config.keyList.Clear();
+  config.KeyIndex = 7;
+  ASSERT_TRUE(config.Save());
+  EXPECT_EQ(get(kKeyListKeyPath, "too long"), (Stored{kRegSz, long_path}));
+  EXPECT_EQ(get(kKeyListKeyPath, "kept"), (Stored{kRegSz, "/k"}));
 }
 
-TEST_F(ConfigTest, KeyListSaveReplacesTheSubkeyInListOrder) {
-  put(kKeyListKeyPath, "stale", kRegSz, "/old");
-  KeyList list;
-  list.Append("zeta", "/z/secret.key");
-  KeyListEntry* gone = list.Append("removed", "/r");
-  list.Append("alpha", "");
-  list.Append("", "/unnamed");
-  list.Remove(gone);
-  list.Save();
-  EXPECT_EQ(get(kKeyListKeyPath, "stale").data, "missing");
-  EXPECT_EQ(get(kKeyListKeyPath, "removed").data, "missing");
-  EXPECT_EQ(get(kKeyListKeyPath, "zeta"), (Stored{kRegSz, "/z/secret.key"}));  // no NUL
-  EXPECT_EQ(get(kKeyListKeyPath, "alpha"), (Stored{kRegSz, ""}));
-  KeyList loaded;
-  loaded.Load();
-  const std::vector<std::pair<std::string, std::string>> expected = {
-      {"zeta", "/z/secret.key"}, {"alpha", ""}, {"", "/unnamed"}};
-  EXPECT_EQ(entries(loaded), expected);
+// Only the values this process changed are written: another process's values stay.
+TEST_F(ConfigTest, SaveWritesOnlyTheValuesThisProcessChanged) {
+  Config mine;
+  put(kConfigKeyPath, "VK", kRegDword, dword(0));
+  put(kConfigKeyPath, "tokenName", kRegSz, std::string("Other\0", 6));
+  mine.KeyIndex = 2;
+  ASSERT_TRUE(mine.Save());
+  EXPECT_EQ(get(kConfigKeyPath, "KeyIndex"), (Stored{kRegDword, dword(2)}));
+  EXPECT_EQ(get(kConfigKeyPath, "VK"), (Stored{kRegDword, dword(0)}));
+  EXPECT_EQ(get(kConfigKeyPath, "tokenName"), (Stored{kRegSz, std::string("Other\0", 6)}));
+  EXPECT_EQ(get(kConfigKeyPath, "ReaskIndex").data, "missing");
+  // A value set on purpose is written even when it equals the one loaded.
+  mine.VK = 1;
+  mine.MarkChanged(Config::kVK);
+  ASSERT_TRUE(mine.Save());
+  EXPECT_EQ(get(kConfigKeyPath, "VK"), (Stored{kRegDword, dword(1)}));
 }
 
 TEST(KeyListLinks, AppendRemoveAndPosition) {

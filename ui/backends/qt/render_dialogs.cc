@@ -125,6 +125,7 @@ void RenderAll() {
   config.keyList.Append("IVANOV", "/home/user/keys/secret.key");
   config.KeyIndex = 0;
   config.VK = 0;  // else the on-screen keyboard opens over it at once
+  config.keyList.Save();
   config.Save();
   CSignDlgImp sign;
   SnapNextModal("201-without-tokens");
