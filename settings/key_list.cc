@@ -70,14 +70,7 @@ void put(std::vector<RawValue>* values, const std::string& name, const std::stri
 }  // namespace
 
 void KeyList::Clear() {
-  while (head_ != nullptr) {
-    KeyListEntry* next = head_->next;
-    delete head_;
-    head_ = next;
-  }
-  tail_ = nullptr;
-  size_ = 0;
-  removed_.clear();
+  while (head_ != nullptr) Remove(head_);
 }
 
 KeyListEntry* KeyList::Append(std::string_view name, std::string_view path) {
@@ -108,6 +101,7 @@ KeyListEntry* KeyList::At(size_t n) const {
 
 void KeyList::Load() {
   Clear();
+  removed_.clear();  // the list now starts from what is stored
   RegKey key;
   if (key.Open(RegHive::kCurrentUser, kKeyListKeyPath) != platform::kRegOk) return;
   constexpr uint32_t kBufferSize = 255;

@@ -30,10 +30,11 @@ struct KeyListEntry {
 class KeyList {
  public:
   KeyList() = default;
-  ~KeyList() { Clear(); }
+  ~KeyList() { Clear(); }  // frees the entries; nothing is stored
   KeyList(const KeyList&) = delete;
   KeyList& operator=(const KeyList&) = delete;
 
+  // Removes every entry (Remove for each).
   void Clear();
   KeyListEntry* Append(std::string_view name, std::string_view path);
   // Unlinks and frees entry, which must belong to this list; a stored entry

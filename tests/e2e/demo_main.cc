@@ -83,6 +83,7 @@ int make_keys(const std::string& card_path, const std::string& dir, const std::s
   config.keyList.Append(name, secret_path);
   config.KeyIndex = 0;
   config.KeyType = 0;
+  config.keyList.Save();
   config.Save();
   return 0;
 }

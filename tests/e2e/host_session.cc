@@ -54,6 +54,7 @@ void HostUser::list_key(const std::string& name, const std::string& path, uint8_
     config.KeyIndex = static_cast<uint32_t>(config.keyList.size() - 1);
     config.KeyType = key_type;
     config.ReaskIndex = 0;
+    config.keyList.Save();
     config.Save();
   });
 }
@@ -64,6 +65,7 @@ void HostUser::choose_token(const std::string& token_name, uint32_t key_serial) 
     config.KeyType = 1;
     config.tokenName = token_name;
     config.eTokenKeySerial = key_serial;
+    config.keyList.Save();
     config.Save();
   });
 }

@@ -39,6 +39,7 @@ class ComScenario : public ::testing::Test {
     config.KeyIndex = 0;
     config.VK = 0;  // the passphrase is typed into the dialog's own field
     config.ReaskIndex = kAskAgainIn5Minutes;  // without tokens the dialog keeps the stored choice
+    config.keyList.Save();
     config.Save();
 
     ASSERT_EQ(server_.Load("velixcom2.Signer2"), S_OK);

@@ -25,6 +25,7 @@ class VelixcomSigning : public ::testing::Test {
     config.KeyIndex = 0;
     config.VK = 0;
     config.ReaskIndex = 2;  // ask again in 5 minutes; without tokens the dialog keeps the stored choice
+    config.keyList.Save();
     config.Save();
   }
 

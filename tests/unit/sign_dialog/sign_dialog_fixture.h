@@ -48,7 +48,10 @@ class SignDialogTest : public ::testing::Test {
   }
 
   // The dialog reloads the settings from the registry when it opens.
-  void Store() { config.Save(); }
+  void Store() {
+    config.keyList.Save();
+    config.Save();
+  }
 
   intptr_t Show(ui::CSignDlgImp& dialog, ui::ScriptedBackend::Script script) {
     ui.ExpectDialog(ui::CSignDlg::kTemplateId, std::move(script));

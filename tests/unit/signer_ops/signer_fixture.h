@@ -88,6 +88,7 @@ class SignerOps : public ::testing::Test {
     config.keyList.Append("fixture", kFixtureKeyPath);
     config.KeyIndex = 0;
     config.ReaskIndex = 0;
+    config.keyList.Save();
     config.Save();
   }
 

@@ -292,6 +292,7 @@ TEST_F(QtDialogs, AuthorizationWithoutTokensMasksThePassphrase) {
   config.keyList.Clear();
   const std::string path = dir.Write("secret.key", ui_test::KeyFileText("IVANOV"));
   config.keyList.Append("Ivanov", path);
+  config.keyList.Save();
   config.Save();
   CSignDlgImp dialog;
   WhenShown("dialog-201", [&](QWidget* w) {
