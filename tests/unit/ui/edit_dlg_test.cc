@@ -254,3 +254,45 @@ TEST_F(KeyManagement, SpeaksRussian) {
     d.PressEscape();
   });
 }
+
+// Names and paths the key list could not load back are refused with a message,
+// and the list keeps what it had.
+TEST_F(KeyManagement, RefusesNamesAndPathsTheKeyListCannotHold) {
+  // One byte over the limit, well within what the file dialog hands back.
+  const size_t folder = ivanov_path.size() - std::string("ivanov.key").size();
+  const std::string long_path =
+      dir.Write(std::string(kKeyPathMaxBytes + 1 - folder - 4, 'p') + ".key", ui_test::KeyFileText("LONG"));
+  ASSERT_EQ(long_path.size(), kKeyPathMaxBytes + 1);
+  ui.ExpectFileDialog(std::optional<std::string>(long_path));  // Add: the path is too long
+  ui.ExpectFileDialog(std::optional<std::string>(ivanov_path));  // Add: the name is too long
+  ui.ExpectDialog(204, [](ScriptedDialog& d) {
+    d.SetText(210, std::string(kKeyNameMaxBytes + 1, 'n'));
+    d.PressEnter();
+  });
+  ui.ExpectDialog(204, [](ScriptedDialog& d) {  // Rename to the longest name that fits
+    d.SetText(210, std::string(kKeyNameMaxBytes, 'n'));
+    d.PressEnter();
+  });
+  ui.ExpectDialog(204, [](ScriptedDialog& d) {  // Change of the token's serial: too long
+    d.SetText(210, std::string(kKeyPathMaxBytes + 1, '1'));
+    d.PressEnter();
+  });
+  Show([](ScriptedDialog& d) {
+    d.Click(kAdd);
+    d.Click(kAdd);
+    d.Select(kList, 0);
+    d.Click(kRename);
+    d.Select(kList, 1);
+    d.Click(kChange);
+    d.Click(1);
+  });
+  EXPECT_EQ(Names(), (std::vector<std::string>{std::string(kKeyNameMaxBytes, 'n'), "Token", "Petrov"}));
+  EXPECT_EQ(keys.At(1)->path, "12345678");
+  std::vector<std::string> texts;
+  for (const MessageBoxRequest& box : ui.message_boxes) texts.push_back(box.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "The key file path is too long: at most 254 bytes can be stored.",
+                       "The key name is too long: at most 254 bytes can be stored.",
+                       "The key file path is too long: at most 254 bytes can be stored.",
+                   }));
+}
