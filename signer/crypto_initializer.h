@@ -35,7 +35,7 @@ class CCryptoInitializer {
   CCryptoInitializer();
 
   int32_t count_ = 0;  // core starts made: 0 or 1
-  std::mutex mutex_;   // guards count_ and the close at the end
+  std::mutex mutex_;   // guards count_
   KeyHandle key_{};
   SignerLock signer_lock_;
 };
