@@ -100,6 +100,13 @@ int core_close_key(KeyHandle* key);
 // only the armored signature and returns its length, or 0 when out is absent.
 int core_sign_document(const char* text, int length, char* out, int capacity, KeyHandle* key);
 int core_sign_detached(const char* data, int length, char* out, int capacity, KeyHandle* key);
+// The source of a stream: fills buffer with up to capacity bytes and returns
+// how many, 0 at the end of the stream, or a negative CORE_E_* code.
+using CoreReadFn = int (*)(void* context, char* buffer, int capacity);
+// core_sign_detached for data of any length, read piece by piece from read
+// (called with context) into one fixed buffer. A negative code from read ends
+// the signing with that code.
+int core_sign_detached_stream(CoreReadFn read, void* context, char* out, int capacity, KeyHandle* key);
 
 // Key files (secret key documents, key cards, public key cards).
 // Opens the secret key of an "NM" document (length < 0: NUL-terminated) with

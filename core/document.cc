@@ -12,7 +12,7 @@ constexpr int kHeaderLength = 36;
 constexpr int kNameWidth = 20;
 constexpr int kNameLineLength = 28;
 constexpr int kTotalWidth = 8;
-constexpr uint32_t kMaxField = 99999999;  // the largest 8-digit number
+constexpr uint32_t kMaxField = kDocumentFieldMax;
 constexpr size_t kLineBufferSize = 512;
 
 bool fits_field(int value) { return value >= 0 && static_cast<uint32_t>(value) <= kMaxField; }

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+// The largest number the 8-digit fields of a document hold (serials, lengths).
+constexpr uint32_t kDocumentFieldMax = 99999999;
+
 struct DocumentRecord {
   int version;             // 2 digits; 1 for every document we write
   char type[3];            // two letters and a NUL: "SM", "NS", "NM"

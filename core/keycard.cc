@@ -1,5 +1,6 @@
 #include "core/keycard.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -8,6 +9,7 @@
 #include "core/armor.h"
 #include "core/base64.h"
 #include "core/core.h"
+#include "core/document.h"
 
 namespace {
 
@@ -26,16 +28,19 @@ long decode_check(std::string_view check) {
   return value;
 }
 
-// A signed 32-bit decimal as the C library reads it: blanks, a sign, digits up
-// to the first non-digit; no digits gives 0. Overflow wraps.
-uint32_t read_serial(std::string_view text) {
+// A decimal as the C library reads it: blanks, a sign, digits up to the first
+// non-digit; no digits gives 0. A value past kDocumentFieldMax is kept just
+// above it, so that no number of digits wraps back into range.
+int64_t read_serial(std::string_view text) {
   size_t at = 0;
   while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
   bool negative = false;
   if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
-  uint32_t value = 0;
-  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) value = value * 10 + (text[at] - '0');
-  return negative ? 0u - value : value;
+  int64_t value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    value = std::min<int64_t>(value * 10 + (text[at] - '0'), int64_t{kDocumentFieldMax} + 1);
+  }
+  return negative ? -value : value;
 }
 
 }  // namespace
@@ -65,8 +70,12 @@ int parse_key_card(const char* text, int length, uint32_t* serial, char* user_id
 
   const size_t key_line = rest.find(kKeyLine);
   if (key_line == std::string_view::npos) return CORE_E_KEYCARD;
-  *serial = read_serial(rest.substr(key_line + kKeyLine.size()));
+  const int64_t card_serial = read_serial(rest.substr(key_line + kKeyLine.size()));
 
   if (decode_check(check) != static_cast<long>(crc)) return CORE_E_KEYCARD;
+  // Every document of the key carries the serial in 8 digits: a serial they
+  // cannot hold would make a key that no export or signature accepts.
+  if (card_serial < 0 || card_serial > int64_t{kDocumentFieldMax}) return CORE_E_KEYCARD;
+  *serial = static_cast<uint32_t>(card_serial);
   return 0;
 }

@@ -51,8 +51,8 @@ PacketHeader read_packet_header(MemStream& in) {
   static constexpr int kLengthBytes[] = {1, 2, 4, 0};
   const int length_bytes = kLengthBytes[header & 3];
   if (length_bytes == 0) codec_abort(CORE_E_PACKET);
-  // A header cut short is a malformed header too.
-  if (in.remaining() < static_cast<size_t>(length_bytes)) codec_abort(CORE_E_PACKET);
+  // A packet cut inside its length bytes is short data, as any short read of
+  // the stream is (CORE_E_NODATA).
   const size_t length = in.read_be(length_bytes);
   if (length > in.remaining()) codec_abort(CORE_E_PACKET);
   return {(header >> 2) & 0x0F, length};

@@ -17,6 +17,7 @@ constexpr uint8_t kMd5DigestInfoPrefix[] = {0x30, 0x20, 0x30, 0x0c, 0x06, 0x08, 
 constexpr int kDigestInfoSize = sizeof kMd5DigestInfoPrefix + kMd5Size;
 constexpr int kPacketBufferSize = 2048;
 constexpr int kSignatureRoom = 2048;  // room for the armored signature beside the text
+constexpr int kStreamBufferSize = 256 * 1024;
 
 uint32_t system_clock_seconds() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
@@ -71,22 +72,15 @@ int signing_engine(const KeyHandle* key, const EngineEntry** engine) {
   return 0;
 }
 
-}  // namespace
-
-void set_signing_clock(SigningClock clock) { g_clock = clock ? clock : system_clock_seconds; }
-
-int make_signature(const uint8_t* data, int length, KeyHandle* key, char* out, int capacity,
-                   const char* user_id, SignatureRecord* record, const EngineEntry* engine) {
-  if (key == nullptr || engine == nullptr || length < 0 || (data == nullptr && length > 0)) return CORE_E_ARGS;
-  if (engine->sign_digest == nullptr) return CORE_E_NOT_SUPPORTED;
-
+// Signs the data already hashed into md5: the user ID and the extras are
+// added, the DigestInfo signed by the engine and the packets armored.
+int finish_signature(Md5& md5, KeyHandle* key, char* out, int capacity, const char* user_id,
+                     SignatureRecord* record, const EngineEntry* engine) {
   SignatureRecord local;
   SignatureRecord& signature = record ? *record : local;
   fill_record(signature, *key, user_id != nullptr);
 
   DigestScratch scratch;
-  Md5 md5;
-  md5.update(data, static_cast<size_t>(length));
   if (user_id != nullptr) md5.update(user_id, std::strlen(user_id));
   md5.update(signature.extras, kSignatureExtrasSize);
   md5.final(scratch.digest);
@@ -107,11 +101,26 @@ int make_signature(const uint8_t* data, int length, KeyHandle* key, char* out, i
   return armored < 0 ? CORE_E_ARMOR_ENCODE : armored;
 }
 
+}  // namespace
+
+void set_signing_clock(SigningClock clock) { g_clock = clock ? clock : system_clock_seconds; }
+
+int make_signature(const uint8_t* data, int length, KeyHandle* key, char* out, int capacity,
+                   const char* user_id, SignatureRecord* record, const EngineEntry* engine) {
+  if (key == nullptr || engine == nullptr || length < 0 || (data == nullptr && length > 0)) return CORE_E_ARGS;
+  if (engine->sign_digest == nullptr) return CORE_E_NOT_SUPPORTED;
+  Md5 md5;
+  md5.update(data, static_cast<size_t>(length));
+  return finish_signature(md5, key, out, capacity, user_id, record, engine);
+}
+
 int core_sign_document(const char* text, int length, char* out, int capacity, KeyHandle* key) {
   const EngineEntry* engine = nullptr;
   if (const int check = signing_engine(key, &engine); check != 0) return check;
   if (text == nullptr || out == nullptr) return CORE_E_ARGS;
   length = length_of(text, length);
+  // A document with an empty data block is one no reader accepts.
+  if (length == 0) return CORE_E_NODATA;
   if (length > INT32_MAX - kSignatureRoom) return CORE_E_NOMEM;
 
   const int signature_capacity = length + kSignatureRoom;
@@ -142,4 +151,25 @@ int core_sign_detached(const char* data, int length, char* out, int capacity, Ke
   length = length_of(data, length);
   return make_signature(reinterpret_cast<const uint8_t*>(data), length, key, out, capacity, nullptr, nullptr,
                         engine);
+}
+
+int core_sign_detached_stream(CoreReadFn read, void* context, char* out, int capacity, KeyHandle* key) {
+  const EngineEntry* engine = nullptr;
+  if (const int check = signing_engine(key, &engine); check != 0) return check;
+  if (read == nullptr) return CORE_E_ARGS;
+  if (engine->sign_digest == nullptr) return CORE_E_NOT_SUPPORTED;
+
+  // One fixed buffer however long the stream is: the digest takes each piece
+  // as it arrives.
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kStreamBufferSize]);
+  if (!buffer) return CORE_E_NOMEM;
+  Md5 md5;
+  for (;;) {
+    const int got = read(context, buffer.get(), kStreamBufferSize);
+    if (got < 0) return got;
+    if (got == 0) break;
+    if (got > kStreamBufferSize) return CORE_E_ARGS;
+    md5.update(buffer.get(), static_cast<size_t>(got));
+  }
+  return finish_signature(md5, key, out, capacity, nullptr, nullptr, engine);
 }

@@ -3,20 +3,15 @@
 #include <cstring>
 
 CCryptoInitializer& CCryptoInitializer::Instance() {
-  // Built on first use; the core is started inside the constructor so that
-  // whatever the engines create while starting is destroyed after this object,
-  // which still needs the engines for its final close.
-  static CCryptoInitializer instance;
-  return instance;
+  // Made on first use and never destroyed: the engines stay registered until
+  // the process ends. Tearing the core down at exit or at the unload of the
+  // library that holds it (velixcom in a client process) would call
+  // C_Finalize on token libraries that other code in the process still uses.
+  static CCryptoInitializer* const instance = new CCryptoInitializer;
+  return *instance;
 }
 
 CCryptoInitializer::CCryptoInitializer() { EnsureStarted(); }
-
-CCryptoInitializer::~CCryptoInitializer() {
-  std::lock_guard<std::mutex> guard(mutex_);
-  CloseKey();
-  core_done();
-}
 
 void CCryptoInitializer::EnsureStarted() {
   std::lock_guard<std::mutex> guard(mutex_);

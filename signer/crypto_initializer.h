@@ -1,6 +1,7 @@
 // The core session of the process: one core_init however many signer objects
-// are made, the one open key, and at process end the close of that key and
-// core_done. It also owns the signer lock.
+// are made, and the one open key. The session lasts until the process ends:
+// nothing closes it, not even the unload of the library that made it. It also
+// owns the signer lock.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +15,7 @@ class CCryptoInitializer {
   // The process-wide instance; the first call creates it and starts the core.
   static CCryptoInitializer& Instance();
 
-  // At process end: closes the open key, then core_done.
-  virtual ~CCryptoInitializer();
+  virtual ~CCryptoInitializer() = default;
   CCryptoInitializer(const CCryptoInitializer&) = delete;
   CCryptoInitializer& operator=(const CCryptoInitializer&) = delete;
 
@@ -35,7 +35,7 @@ class CCryptoInitializer {
   CCryptoInitializer();
 
   int32_t count_ = 0;  // core starts made: 0 or 1
-  std::mutex mutex_;   // guards count_ and the close at the end
+  std::mutex mutex_;   // guards count_
   KeyHandle key_{};
   SignerLock signer_lock_;
 };

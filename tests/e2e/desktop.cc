@@ -82,7 +82,8 @@ std::string Desktop::visible_titles() const {
   for (const std::string& id : lines_of(ids)) {
     std::string name;
     xdotool({"getwindowname", id}, &name);
-    titles += "[" + (name.empty() ? name : name.substr(0, name.size() - 1)) + "] ";
+    if (!name.empty()) name.pop_back();  // the line break
+    titles += "[" + name + "] ";
   }
   return titles;
 }

@@ -61,7 +61,8 @@ VirtualDisplay::VirtualDisplay() {
     error_ = "Xvfb did not start within " + std::to_string(kStartSeconds) + " s";
     return;
   }
-  name_ = ":" + number.substr(0, number.find('\n'));
+  number.resize(number.find('\n'));
+  name_ = ":" + number;
 }
 
 VirtualDisplay::~VirtualDisplay() {

@@ -28,7 +28,7 @@ DocumentRecord make_record(const char* name1, uint32_t serial1, const char* data
 std::string write(const DocumentRecord& doc, int capacity = 4096) {
   std::string out(static_cast<size_t>(capacity), '\xAA');
   const int n = write_document(out.data(), capacity, &doc);
-  if (n < 0) return "<" + std::to_string(n) + ">";
+  if (n < 0) return std::string("<").append(std::to_string(n)).append(">");  // not "<" + …: GCC 12 -Wrestrict
   EXPECT_EQ(out[static_cast<size_t>(n)], '\0');
   return out.substr(0, static_cast<size_t>(n));
 }

@@ -40,7 +40,10 @@ TEST(PacketHeader, ReaderRoundTripsAndRefusesMalformedHeaders) {
       {{0x09, 0x00, 0x00}, CORE_E_PACKET, 0, 0},        // bit 7 clear
       {{0x8B, 0x00, 0x00, 0x00, 0x00}, CORE_E_PACKET, 0, 0},  // length code 3
       {{0x89, 0x00, 0x03, 0xAA, 0xBB}, CORE_E_PACKET, 0, 0},  // body past the end
-      {{0x89, 0x00}, CORE_E_PACKET, 0, 0},              // length cut short
+      // Cut inside the length bytes: short data, like any short read.
+      {{0x89, 0x00}, CORE_E_NODATA, 0, 0},
+      {{0x9A, 0x00, 0x00, 0x01}, CORE_E_NODATA, 0, 0},
+      {{0xB0}, CORE_E_NODATA, 0, 0},
   };
   for (const auto& c : cases) {
     auto in = MemStream::for_reading(c.bytes.data(), c.bytes.size());

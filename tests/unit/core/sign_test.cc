@@ -8,6 +8,7 @@
 #include <openssl/md5.h>
 #include <openssl/rsa.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -120,7 +121,7 @@ class Signing : public ::testing::Test {
   std::string sign_document(const std::string& text, int capacity = 8192) {
     std::string out(static_cast<size_t>(capacity), '\xAA');
     const int n = core_sign_document(text.data(), static_cast<int>(text.size()), out.data(), capacity, &key_);
-    if (n < 0) return "<" + std::to_string(n) + ">";
+    if (n < 0) return std::string("<").append(std::to_string(n)).append(">");  // not "<" + …: GCC 12 -Wrestrict
     EXPECT_EQ(out[static_cast<size_t>(n)], '\0');
     return out.substr(0, static_cast<size_t>(n));
   }
@@ -202,6 +203,58 @@ TEST_F(Signing, DetachedSignature) {
   EXPECT_EQ(core_sign_detached("Hello", 5, out, 40, &key_), CORE_E_ARMOR_ENCODE);
 }
 
+// A stream over a text handed out in pieces of at most `piece` bytes, ending
+// with `end` (0, or an error code) once the text is used up.
+struct PieceStream {
+  std::string text;
+  size_t piece;
+  int end = 0;
+  size_t at = 0;
+  int calls = 0;
+  static int read(void* context, char* buffer, int capacity) {
+    auto* s = static_cast<PieceStream*>(context);
+    ++s->calls;
+    if (s->at == s->text.size()) return s->end;
+    const size_t n = std::min({s->piece, s->text.size() - s->at, static_cast<size_t>(capacity)});
+    std::memcpy(buffer, s->text.data() + s->at, n);
+    s->at += n;
+    return static_cast<int>(n);
+  }
+};
+
+TEST_F(Signing, StreamedSignatureIsTheDetachedSignatureOfTheWholeData) {
+  std::string data(700 * 1024 + 3, '\0');  // several times the core's buffer
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 1000);
+  char whole[1024], streamed[1024];
+  const int n = core_sign_detached(data.data(), static_cast<int>(data.size()), whole, sizeof whole, &key_);
+  ASSERT_GT(n, 0);
+  for (size_t piece : {size_t{1} << 30, size_t{4096}, size_t{1000}}) {
+    PieceStream stream{data, piece};
+    EXPECT_EQ(core_sign_detached_stream(PieceStream::read, &stream, streamed, sizeof streamed, &key_), n) << piece;
+    EXPECT_EQ(std::string(streamed, static_cast<size_t>(n)), std::string(whole, static_cast<size_t>(n))) << piece;
+  }
+  PieceStream empty{"", 10};
+  ASSERT_GT(core_sign_detached_stream(PieceStream::read, &empty, streamed, sizeof streamed, &key_), 0);
+  ParsedSignature parsed;
+  ASSERT_TRUE(parse_signature(streamed, &parsed));
+  EXPECT_TRUE(openssl_verifies(parsed.value, md5_digest_info("", parsed.extras)));
+}
+
+TEST_F(Signing, StreamReadErrorEndsTheSigningWithItsCode) {
+  char out[1024];
+  PieceStream failing{"some bytes, then a read error", 5, CORE_E_READ_FILE};
+  g_sign_calls = 0;
+  EXPECT_EQ(core_sign_detached_stream(PieceStream::read, &failing, out, sizeof out, &key_), CORE_E_READ_FILE);
+  EXPECT_EQ(g_sign_calls, 0);  // nothing is signed
+  EXPECT_EQ(core_sign_detached_stream(nullptr, nullptr, out, sizeof out, &key_), CORE_E_ARGS);
+  PieceStream stream{"x", 1};
+  EXPECT_EQ(core_sign_detached_stream(PieceStream::read, &stream, out, sizeof out, nullptr), CORE_E_ARGS);
+  KeyHandle unused = key_;
+  unused.engine_id = 4;
+  EXPECT_EQ(core_sign_detached_stream(PieceStream::read, &stream, out, sizeof out, &unused), CORE_E_NOT_READY);
+  EXPECT_EQ(stream.calls, 0);
+}
+
 TEST_F(Signing, KeyCertificationHashesTheUserId) {
   SignatureRecord record{};
   const std::string data = "certified key packet";
@@ -253,6 +306,12 @@ TEST_F(Signing, Failures) {
   EXPECT_EQ(sign_document("Hello", static_cast<int>(doc.size())), "<-2>");  // no room for the NUL
   EXPECT_EQ(sign_document("Hello", static_cast<int>(doc.size()) + 1), doc);
   EXPECT_EQ(core_sign_document("x", 1, out, sizeof out, nullptr), CORE_E_ARGS);
+
+  // An empty text would make a document that no reader accepts.
+  g_sign_calls = 0;
+  EXPECT_EQ(core_sign_document("", -1, out, sizeof out, &key_), CORE_E_NODATA);
+  EXPECT_EQ(core_sign_document("x", 0, out, sizeof out, &key_), CORE_E_NODATA);
+  EXPECT_EQ(g_sign_calls, 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <openssl/rand.h>
 #include <openssl/rsa.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "tests/unit/engines/engine_fixture.h"
@@ -89,10 +90,11 @@ TEST_P(FileEngine, VerifiesItsOwnAndOpenSslSignatures) {
   ASSERT_EQ(open(id(), KEY_KIND_PUBLIC, test.record, pub), 0);
   const Bytes input = md5_digest_info();
   const Bytes signature = openssl_signature(test.rsa.get(), input);
-  Bytes padded_signature(256 - 128, 0);
-  padded_signature.insert(padded_signature.end(), signature.begin(), signature.end());
-  Bytes padded_expected = {0, 0, 0};
-  padded_expected.insert(padded_expected.end(), input.begin(), input.end());
+  // Zeros in front of the value and of the expected block, made whole.
+  Bytes padded_signature(128 + signature.size(), 0);
+  std::copy(signature.begin(), signature.end(), padded_signature.begin() + 128);
+  Bytes padded_expected(3 + input.size(), 0);
+  std::copy(input.begin(), input.end(), padded_expected.begin() + 3);
   Bytes wrong_expected = input;
   wrong_expected[33] ^= 1;
   Bytes wrong_signature = signature;

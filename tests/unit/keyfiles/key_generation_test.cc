@@ -44,6 +44,8 @@ TEST_F(KeyGenerationFromCard, BuiltinEngineSizes) {
 
 TEST_F(KeyGenerationFromCard, RefusedBeforeGenerating) {
   const std::string good = testing_keycard::make_key_card("x", "1");
+  const std::string too_large = testing_keycard::make_key_card("x", "100000000");
+  const std::string negative = testing_keycard::make_key_card("x", "-5");
   std::string bad = good;
   bad[bad.size() - 1] = bad[bad.size() - 1] == 'A' ? 'B' : 'A';
   struct Case {
@@ -52,7 +54,8 @@ TEST_F(KeyGenerationFromCard, RefusedBeforeGenerating) {
     int expected;
   };
   const Case cases[] = {
-      {ENGINE_BUILTIN, &bad, CORE_E_KEYCARD}, {4, &good, CORE_E_NOT_READY},
+      {ENGINE_BUILTIN, &bad, CORE_E_KEYCARD}, {ENGINE_BUILTIN, &too_large, CORE_E_KEYCARD},
+      {ENGINE_OPENSSL, &negative, CORE_E_KEYCARD}, {4, &good, CORE_E_NOT_READY},
       {7, &good, CORE_E_ENGINE},              {-1, &good, CORE_E_ENGINE},
       {ENGINE_CRYPTOAPI, &good, CORE_E_NOT_SUPPORTED},
   };
@@ -60,6 +63,7 @@ TEST_F(KeyGenerationFromCard, RefusedBeforeGenerating) {
     KeyHandle secret{}, pub{};
     EXPECT_EQ(core_generate_keys(c.engine, c.card->c_str(), -1, &secret, &pub, 512), c.expected) << c.engine;
     EXPECT_TRUE(all_zero(&secret, sizeof secret));
+    EXPECT_TRUE(all_zero(&pub, sizeof pub));
   }
 }
 

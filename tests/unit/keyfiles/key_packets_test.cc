@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -60,8 +61,11 @@ std::vector<uint8_t> body_of(const std::vector<uint8_t>& packets) {
 }
 
 std::vector<uint8_t> packet(uint8_t header, const std::vector<uint8_t>& body) {
-  std::vector<uint8_t> out = {header, static_cast<uint8_t>(body.size() >> 8), static_cast<uint8_t>(body.size())};
-  out.insert(out.end(), body.begin(), body.end());
+  std::vector<uint8_t> out(3 + body.size());
+  out[0] = header;
+  out[1] = static_cast<uint8_t>(body.size() >> 8);
+  out[2] = static_cast<uint8_t>(body.size());
+  std::copy(body.begin(), body.end(), out.begin() + 3);
   return out;
 }
 
@@ -174,7 +178,7 @@ TEST(KeyPackets, MalformedHeaders) {
       {{0xB3, 1, 0}, CORE_E_PACKET},        // length code 3
       {too_long, CORE_E_PACKET},            // body runs past the data
       {{0xB4, 5, 'a'}, CORE_E_PACKET},
-      {{0x95, 0}, CORE_E_PACKET},           // length bytes missing
+      {{0x95, 0}, CORE_E_NODATA},           // cut inside the length bytes: short data
       {{}, 0},                              // nothing to read
   };
   for (const auto& c : cases) EXPECT_EQ(read(c.data, nullptr, &back), c.expected);

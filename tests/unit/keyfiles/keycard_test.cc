@@ -35,8 +35,9 @@ TEST(KeyCard, WellFormedCardsGiveSerialAndUserId) {
       {"Ivan Petrov", "12345", 12345, "Ivan Petrov"},
       {"ABCDEFGHIJKLMNOPQRSTUVWXY", "7", 7, "ABCDEFGHIJKLMNOPQRST"},  // 25 characters: first 20 used
       {"", "42", 42, ""},
-      {"x", " -3", 0xFFFFFFFDu, "x"},
       {"x", "", 0, "x"},
+      {"x", "99999999", 99999999, "x"},  // the largest serial a document's 8 digits hold
+      {"x", "-0", 0, "x"},
   };
   for (const auto& c : cases) {
     uint32_t serial = 1;
@@ -78,6 +79,13 @@ TEST(KeyCard, MalformedCardsAreRefused) {
       "Version: 01\r\nUser ID: x" + good.substr(good.size() - 5),
   };
   for (const auto& card : cases) EXPECT_EQ(parse(card), CORE_E_KEYCARD) << card;
+}
+
+TEST(KeyCard, SerialsThatADocumentCannotHoldAreRefused) {
+  // A well-formed card whose serial would not fit a document's name line.
+  for (const char* serial : {"100000000", " -3", "-1", "4294967295", "4294967296"}) {
+    EXPECT_EQ(parse(make_key_card("x", serial)), CORE_E_KEYCARD) << serial;
+  }
 }
 
 TEST(KeyCard, AbsentResultPlaces) {

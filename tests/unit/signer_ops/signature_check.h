@@ -4,7 +4,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <openssl/md5.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,8 +16,11 @@
 
 namespace signer_checks {
 
-inline ::testing::AssertionResult DetachedSignatureVerifies(const std::string& armored, const std::string& data,
-                                                            const KeyCertRecord& public_key) {
+// hash_data feeds the signed data into the MD5 context, so data of any size
+// can be checked without holding it whole.
+inline ::testing::AssertionResult DetachedSignatureVerifiesHashed(const std::string& armored,
+                                                                  const std::function<void(MD5_CTX&)>& hash_data,
+                                                                  const KeyCertRecord& public_key) {
   std::vector<uint8_t> p(armored.size() + 16);
   const int n = armor_decode(armored.data(), static_cast<int>(armored.size()), p.data(), static_cast<int>(p.size()));
   if (n < 3 || p[0] != 0x89) return ::testing::AssertionFailure() << "no signature packet";
@@ -24,8 +29,19 @@ inline ::testing::AssertionResult DetachedSignatureVerifies(const std::string& a
   const uint8_t* b = p.data() + 3;
   if (b[0] != 3 || b[1] != 9 || b[11] != 1 || b[12] != 1) return ::testing::AssertionFailure() << "odd fields";
 
-  const std::string extras(reinterpret_cast<const char*>(b + 2), 9);
-  return test_support::SignatureOpensTo(b + 17, body - 17, test_support::md5_digest_info(data + extras), public_key);
+  MD5_CTX md5;
+  MD5_Init(&md5);
+  hash_data(md5);
+  MD5_Update(&md5, b + 2, 9);  // the extras
+  std::vector<uint8_t> expected = test_support::md5_digest_info("");
+  MD5_Final(expected.data() + expected.size() - MD5_DIGEST_LENGTH, &md5);
+  return test_support::SignatureOpensTo(b + 17, body - 17, expected, public_key);
+}
+
+inline ::testing::AssertionResult DetachedSignatureVerifies(const std::string& armored, const std::string& data,
+                                                            const KeyCertRecord& public_key) {
+  return DetachedSignatureVerifiesHashed(
+      armored, [&](MD5_CTX& md5) { MD5_Update(&md5, data.data(), data.size()); }, public_key);
 }
 
 }  // namespace signer_checks

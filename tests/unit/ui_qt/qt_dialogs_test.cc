@@ -1,9 +1,11 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QLabel>
@@ -37,6 +39,7 @@ void Click(QWidget* window, int id) { QTest::mouseClick(Child<QPushButton>(windo
 
 class QtDialogs : public ::testing::Test {
  protected:
+  void TearDown() override { FinishTest(); }
   qt::QtDialogBackend backend;
 };
 
@@ -190,16 +193,17 @@ TEST_F(QtDialogs, KeyManagementAddsAKeyFileAndSelectsItByDoubleClick) {
   dialog.SetKeyList(&keys);
   WhenShown("dialog-203", [&](QWidget* w) {
     WhenShown("file-dialog", [&](QWidget* f) {
+      // The name is asked once the file is chosen: its wait starts now.
+      WhenShown("dialog-204", [](QWidget* t) {
+        EXPECT_EQ(t->windowTitle(), "Enter key name");
+        EXPECT_EQ(Child<QLineEdit>(t, 210)->text(), "IVANOV");
+        QTest::keyClick(t, Qt::Key_Return);
+      });
       auto* files = static_cast<QFileDialog*>(f);
       EXPECT_EQ(files->windowTitle(), "Choose key file");
       EXPECT_EQ(files->nameFilters().first(), "Private key (secret.key)");
       files->selectFile(QString::fromStdString(path));
       QMetaObject::invokeMethod(files, "accept");
-    });
-    WhenShown("dialog-204", [](QWidget* t) {
-      EXPECT_EQ(t->windowTitle(), "Enter key name");
-      EXPECT_EQ(Child<QLineEdit>(t, 210)->text(), "IVANOV");
-      QTest::keyClick(t, Qt::Key_Return);
     });
     Click(w, 206);  // Add: runs the two dialogs above in nested event loops
     auto* list = Child<QListWidget>(w, 205);
@@ -315,4 +319,41 @@ TEST_F(QtDialogs, AuthorizationWithoutTokensMasksThePassphrase) {
   EXPECT_EQ(dialog.Passphrase(), "open sesame");
   EXPECT_EQ(dialog.KeyPath(), path);
   EXPECT_EQ(dialog.UserId(), "IVANOV");
+}
+
+namespace {
+
+bool g_hung = false;
+
+// A slow window (a file dialog under load, say) holds the screen past the
+// deadline of the dialog the test waits for, which shows only after it. A
+// last-resort timer records a hang instead of waiting for ctest's timeout.
+void DriveADialogThatShowsTooLate() {
+  g_hung = false;
+  QTimer last_resort;
+  last_resort.setSingleShot(true);
+  QObject::connect(&last_resort, &QTimer::timeout, [] {
+    g_hung = true;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (auto* open = qobject_cast<QDialog*>(window); open && open->isVisible()) open->done(QDialog::Rejected);
+    }
+  });
+  last_resort.start(20000);
+  WhenShown("dialog-204", [](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+  QDialog slow;
+  slow.setObjectName("slow-window");
+  slow.exec();  // ends only when something closes it
+  CDialogImp<CDialog> dialog;
+  dialog.DoModal(204, nullptr);
+}
+
+}  // namespace
+
+TEST_F(QtDialogs, ADialogThatDoesNotShowInTimeFailsAtOnceAndClosesWhatFollows) {
+  auto locale = ui_test::English();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_NONFATAL_FAILURE(DriveADialogThatShowsTooLate(), "window dialog-204 did not show");
+  EXPECT_FALSE(g_hung) << "the late dialog was left open";
+  EXPECT_LT(clock.elapsed(), 15000);  // the deadline and a little
 }
