@@ -1,7 +1,6 @@
 #include "verify/signature_block.h"
 
 #include <cstring>
-#include <vector>
 
 #include "core/armor.h"
 #include "core/memstream.h"
@@ -43,13 +42,13 @@ void read_signature_body(MemStream& body, ParsedSignature* out) {
 velix_status parse_signature_block(const char* block, size_t length, ParsedSignature* out) {
   if (length > kMaxSignatureBlock) return VELIX_E_TOO_LARGE;
   std::memset(out, 0, sizeof *out);
-  // Decoding never yields more bytes than there are characters.
-  std::vector<uint8_t> packets(length + 1);
-  const int decoded = armor_decode(block, static_cast<int>(length), packets.data(), static_cast<int>(packets.size()));
+  // Decoding yields at most 3 bytes for every 4 characters.
+  uint8_t packets[kMaxSignatureBlock / 4 * 3 + 3];
+  const int decoded = armor_decode(block, static_cast<int>(length), packets, static_cast<int>(sizeof packets));
   if (decoded <= 0) return VELIX_E_ARMOR;
 
   const int result = codec_call([&] {
-    MemStream in = MemStream::for_reading(packets.data(), static_cast<size_t>(decoded));
+    MemStream in = MemStream::for_reading(packets, static_cast<size_t>(decoded));
     const PacketHeader first = read_packet_header(in);
     if (first.type != PACKET_SIGNATURE) codec_abort(CORE_E_PACKET);
     MemStream body = MemStream::for_reading(in.current(), first.length);

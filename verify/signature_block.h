@@ -21,4 +21,5 @@ struct ParsedSignature {
 // version 3 data signature (class 0x01) made with RSA over MD5 is accepted.
 velix_status parse_signature_block(const char* block, size_t length, ParsedSignature* out);
 
-constexpr size_t kMaxSignatureBlock = 16 * 1024;
+// A signature with a 2048-bit key armors to about 400 characters.
+constexpr size_t kMaxSignatureBlock = 4096;

@@ -2,13 +2,13 @@
 #include <memory>
 #include <new>
 
-#include "core/crypto.h"
+#include "verify/digest.h"
 #include "verify/library_setup.h"
 #include "verify/signature_check.h"
 
 struct velix_detached {
   ParsedSignature signature;
-  Md5 md5;
+  StackMd5 md5;
 };
 
 extern "C" velix_status velix_detached_begin(const char* signature, size_t signature_length,

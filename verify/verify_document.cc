@@ -2,7 +2,7 @@
 #include <cstring>
 #include <new>
 
-#include "core/crypto.h"
+#include "verify/digest.h"
 #include "core/document.h"
 #include "verify/library_setup.h"
 #include "verify/signature_check.h"
@@ -26,7 +26,7 @@ velix_status verify(const velix_cards* cards, const char* text, size_t length, v
   info->signed_at = signature.time;
   if (doc.serial1 != signature.serial) return VELIX_E_SERIAL_MISMATCH;
 
-  Md5 md5;
+  StackMd5 md5;
   md5.update(doc.data, static_cast<size_t>(doc.data_length));
   md5.update(signature.extras, sizeof signature.extras);
   uint8_t digest[kMd5Size];
