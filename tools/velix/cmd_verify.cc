@@ -178,10 +178,11 @@ int run(const VerifyArgs& args, const GlobalOptions& options) {
       throw CommandFailure{kExitBadInput, "--auth-prefix: 20 hex digits expected"};
     prefix = prefix_bytes;
   }
-  const int modes = !args.document.empty() + !args.detached.empty() + !args.batch.empty();
-  if (modes != 1) throw CommandFailure{kExitBadInput, "give one DOCUMENT, --detached SIGFILE FILE or --batch DIR"};
+  const bool batch = !args.batch.empty();
+  if (batch ? !args.document.empty() || !args.detached.empty() : args.document.empty())
+    throw CommandFailure{kExitBadInput, "give one DOCUMENT, --detached SIGFILE FILE or --batch DIR"};
   Cards cards(args.cards);
-  if (!args.batch.empty()) return run_batch(cards.get(), args.batch, prefix, options.json);
+  if (batch) return run_batch(cards.get(), args.batch, prefix, options.json);
 
   Outcome outcome = !args.detached.empty()
                         ? check_detached(cards.get(), args.detached, args.document)

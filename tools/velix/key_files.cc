@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/crypto.h"
 #include "core/engine.h"
 #include "core/keycert.h"
 #include "engines/hardanchor.h"
@@ -51,8 +52,18 @@ OpenedKey::~OpenedKey() {
 
 std::string public_card_of(KeyHandle* secret) {
   EngineEntry* engine = core_engine(secret->engine_id);
+  // A secret key gives its public half through the secret export; only n
+  // and e are kept.
   KeyCertRecord record{};
   int result = engine->export_public_key(&record, secret);
+  if (result != 0 && engine->export_secret_key != nullptr) {
+    KeyCertRecord full{};
+    result = engine->export_secret_key(&full, secret);
+    record.modulus_bits = full.modulus_bits;
+    std::memcpy(record.n, full.n, sizeof record.n);
+    std::memcpy(record.e, full.e, sizeof record.e);
+    secure_wipe(&full, sizeof full);
+  }
   if (result != 0) fail_with_core_code(result, "public key");
   KeyHandle public_key{};
   public_key.engine_id = secret->engine_id;
