@@ -35,10 +35,9 @@ int16_t prepare_engine(const TokenArgs& args) {
   const int16_t engine = kTokenEngines.at(args.engine);
   if (!args.module.empty() && core_ctrl(engine, CTRL_LOAD_LIBRARY, args.module.c_str()) != 0)
     throw CommandFailure{kExitNotFound, args.module + ": cannot be loaded"};
-  if (core_ctrl(engine, CTRL_TOKEN_COUNT) <= 0 && args.module.empty() && core_ctrl(engine, CTRL_READY) == 0)
-    throw CommandFailure{kExitNotFound, args.engine + ": no PKCS#11 module found (use --module PATH)"};
   const int count = core_ctrl(engine, CTRL_TOKEN_COUNT);
-  if (count <= 0) throw CommandFailure{kExitNotFound, args.engine + ": no token present"};
+  if (count < 0) throw CommandFailure{kExitNotFound, args.engine + ": no PKCS#11 module loaded (use --module PATH)"};
+  if (count == 0) throw CommandFailure{kExitNotFound, args.engine + ": no token present"};
   if (args.token < 0 || args.token >= count)
     throw CommandFailure{kExitNotFound, "no token " + std::to_string(args.token) + " (" + std::to_string(count) +
                                             " present)"};
