@@ -1,6 +1,7 @@
 #include "core/base64.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -8,14 +9,26 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 
 }  // namespace
 
-int base64_value(uint8_t c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A';
-  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-  if (c >= '0' && c <= '9') return c - '0' + 52;
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
-}
+namespace {
+
+// The value of every byte, -1 outside the alphabet: armor decoding looks up
+// every character, so a table rather than comparisons.
+constexpr auto kBase64Values = [] {
+  std::array<int8_t, 256> values{};
+  for (int c = 0; c < 256; ++c) {
+    values[c] = c >= 'A' && c <= 'Z'   ? static_cast<int8_t>(c - 'A')
+                : c >= 'a' && c <= 'z' ? static_cast<int8_t>(c - 'a' + 26)
+                : c >= '0' && c <= '9' ? static_cast<int8_t>(c - '0' + 52)
+                : c == '+'             ? 62
+                : c == '/'             ? 63
+                                       : -1;
+  }
+  return values;
+}();
+
+}  // namespace
+
+int base64_value(uint8_t c) { return kBase64Values[c]; }
 
 void base64_encode_group(const uint8_t* bytes, int count, char out[4]) {
   const uint32_t bits = (static_cast<uint32_t>(bytes[0]) << 16) |

@@ -1,0 +1,62 @@
+// velix: keys, cards, signing, verification and tokens from the command line.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+
+#include "tools/velix/exit_codes.h"
+#include "tools/velix/options.h"
+#include "verify/velixverify.h"
+
+#ifndef VELIX_VERSION
+#define VELIX_VERSION "0.0.0"
+#endif
+
+namespace {
+
+void allow_global_options_everywhere(CLI::App& app) {
+  for (CLI::App* sub : app.get_subcommands({})) {
+    sub->fallthrough();
+    allow_global_options_everywhere(*sub);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"velix: make keys, sign and check documents, manage tokens", "velix"};
+  app.set_version_flag("--version", std::string("velix ") + VELIX_VERSION + " (libvelixverify " +
+                                        velix_verify_version() + ")");
+  app.require_subcommand(1);
+  GlobalOptions options;
+  app.add_flag("--json", options.json, "Print results as JSON for scripts");
+  app.add_option("--passphrase-fd", options.passphrase_fd,
+                 "Read the passphrase or PIN (one line) from this open file descriptor")
+      ->option_text("N");
+  add_verify_command(app, options);
+  add_card_commands(app, options);
+  add_anchor_commands(app, options);
+  add_token_commands(app, options);
+  add_diagnose_command(app, options);
+#ifdef VELIX_WITH_SETTINGS
+  add_settings_commands(app, options);
+#endif
+  // Global options are accepted after the subcommand too.
+  allow_global_options_everywhere(app);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kExitBadInput;
+  } catch (const CommandFailure& failure) {
+    if (!failure.message.empty()) std::fprintf(stderr, "velix: %s\n", failure.message.c_str());
+    return failure.exit_code;
+  }
+  return options.exit_code;
+}

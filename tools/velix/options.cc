@@ -1,0 +1,41 @@
+#include "tools/velix/options.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/new_file.h"
+#include "platform/read_whole_file.h"
+#include "platform/terminal.h"
+#include "tools/velix/exit_codes.h"
+
+std::string read_secret(const GlobalOptions& options, const char* prompt) {
+  std::string secret;
+  if (options.passphrase_fd >= 0) {
+    if (!platform::read_secret_from_fd(options.passphrase_fd, &secret))
+      throw CommandFailure{kExitBadInput, "cannot read the passphrase from descriptor " +
+                                              std::to_string(options.passphrase_fd)};
+  } else if (!platform::read_secret_from_terminal(prompt, &secret)) {
+    throw CommandFailure{kExitBadInput, "no terminal to ask for the passphrase; use --passphrase-fd N"};
+  }
+  if (secret.empty()) throw CommandFailure{kExitCancelled, "cancelled: no passphrase given"};
+  return secret;
+}
+
+std::string read_input_file(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  switch (platform::read_whole_file(path.c_str(), &bytes)) {
+    case platform::FileRead::kOk: return std::string(bytes.begin(), bytes.end());
+    case platform::FileRead::kMissing: throw CommandFailure{kExitNotFound, path + ": no such file"};
+    case platform::FileRead::kFailed: break;
+  }
+  throw CommandFailure{kExitBadInput, path + ": " + std::strerror(errno)};
+}
+
+void write_output_file(const std::string& path, const std::string& content, bool private_to_user) {
+  switch (platform::write_new_file(path.c_str(), content.data(), content.size(), private_to_user)) {
+    case platform::NewFile::kWritten: return;
+    case platform::NewFile::kExists: throw CommandFailure{kExitBadInput, path + ": already exists, not replaced"};
+    case platform::NewFile::kFailed: break;
+  }
+  throw CommandFailure{kExitBadInput, path + ": cannot write: " + std::strerror(errno)};
+}

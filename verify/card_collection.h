@@ -1,0 +1,22 @@
+// The card collection behind velix_cards: the public keys of the collection's
+// cards, found by serial.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+#include "verify/rsa_public_key.h"
+#include "verify/velixverify.h"
+
+struct PublicCard {
+  uint32_t serial;
+  char user_id[24];
+  std::unique_ptr<RsaPublicKey> key;
+};
+
+struct velix_cards {
+  std::unordered_map<uint32_t, PublicCard> by_serial;
+};
+
+constexpr size_t kMaxCardDataBlock = 16 * 1024;
