@@ -17,10 +17,14 @@ class StdioChannel {
     kNoMemory = 2,         // no buffer of the announced length (or it is over the limit)
     kInputFailed = 3,      // the standard input stream object is already failed
     kEmptyResponse = 4,    // nothing to write
+    kWriteFailed = 5,      // the response did not reach the reader (it closed the pipe)
   };
 
   // Longest request accepted; a longer one is refused before anything of it is read.
   static constexpr uint32_t kMaxRequestLength = 64u * 1024 * 1024;
+
+  // Logged bodies are cut to this many bytes, followed by their full length.
+  static constexpr int kLoggedBodyBytes = 4096;
 
   // Binds to the process's standard input and output and switches both to binary mode.
   StdioChannel();
