@@ -56,7 +56,8 @@ DisplayChoice try_wayland(const QByteArray& platform) {
 DisplayChoice choose_display(int argc, char** argv) {
   const QByteArray requested = requested_platform(argc, argv);
   // "name:option=value,..." passes options to the plugin.
-  const QByteArray name = requested.left(requested.indexOf(':'));
+  const int options = requested.indexOf(':');
+  const QByteArray name = options < 0 ? requested : requested.left(options);
   if (name.isEmpty()) {
     const DisplayChoice x11 = try_x11();
     if (x11.dialogs) return x11;

@@ -270,7 +270,7 @@ TEST(HostLog, BodiesAreCutToTheirStartAndLength) {
   // Two-byte characters, so the cut would fall inside one.
   const QString text(300 * 1000, QChar(0x0416));
   const QByteArray body =
-      QJsonDocument(QJsonObject{{"type", "x"}, {"args", QJsonObject{{"t", text}}}}).toJson(QJsonDocument::Compact);
+      QJsonDocument(QJsonObject{{"type", "x"}, {"args", QJsonObject{{"tt", text}}}}).toJson(QJsonDocument::Compact);
   const HostRun run = home.run(frame(body));
   ASSERT_TRUE(run.finished);
   const QByteArray response = single_frame_body(run.output);
