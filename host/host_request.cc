@@ -52,8 +52,9 @@ HostRequest parse_host_request(const QByteArray& body) {
   return request;
 }
 
-QByteArray process_host_request(const QByteArray& body) {
+QByteArray process_host_request(QByteArray body) {
   HostRequest request = parse_host_request(body);
+  body = QByteArray();
   if (request.type.compare(QLatin1String("velixcom"), Qt::CaseInsensitive) == 0)
     request.handler = std::make_unique<VelixcomHandler>();
   else

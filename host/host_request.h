@@ -29,4 +29,5 @@ HostRequest parse_host_request(const QByteArray& body);
 
 // The whole exchange: request body in, response body (UTF-8 JSON) out, never
 // over kMaxAnswerBytes.
-QByteArray process_host_request(const QByteArray& body);
+// The body is released once it is parsed.
+QByteArray process_host_request(QByteArray body);

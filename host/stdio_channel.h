@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <istream>
+#include <utility>
 
 class StdioChannel {
  public:
@@ -40,6 +41,9 @@ class StdioChannel {
 
   int32_t state() const { return state_; }
   const QByteArray& buffer() const { return buffer_; }
+  // Hands the request over and empties the buffer, so a big request is not
+  // held twice while it is handled.
+  QByteArray takeRequest() { return std::move(buffer_); }
 
  private:
   FILE* in_;

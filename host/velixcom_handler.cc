@@ -121,10 +121,19 @@ void VelixcomHandler::signMessage(const QJsonObject& args) {
   setText(args.value(QStringLiteral("session")), &CSigner::put_Session);
   setText(args.value(QStringLiteral("language")), &CSigner::put_Language);
 
+  // A message can be near a mebibyte: it is handed over and taken back
+  // without copies beyond the conversions themselves.
   const QJsonValue message = args.value(QStringLiteral("value"));
-  std::u16string signedText;
-  signer_.SignMessage(to_u16(message.isString() ? message.toString() : QString()), &signedText);
-  result_.insert(QStringLiteral("value"), from_u16(signedText));
+  QString signedText;
+  {
+    const QString text = message.isString() ? message.toString() : QString();
+    std::u16string document;
+    signer_.SignMessage(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                            static_cast<size_t>(text.size())),
+                        &document);
+    signedText = from_u16(document);
+  }
+  result_.insert(QStringLiteral("value"), signedText);
 }
 
 void VelixcomHandler::reset(const QJsonObject&) { signer_.Reset(); }
