@@ -17,7 +17,8 @@ struct DisplayChoice {
 // Reads the platform the caller asked for ("-platform NAME" among the
 // arguments, else QT_QPA_PLATFORM), checks that its display can really be
 // opened, or finds one (X11 first, then Wayland) when none was asked for.
-// Touches nothing; apply() makes Qt start on the choice.
+// Touches nothing: apply_display_choice() makes Qt start on the choice, so
+// the check can also run later, once a dialog is about to be needed.
 DisplayChoice choose_display(int argc, char** argv);
 
 // Sets QT_QPA_PLATFORM to the chosen platform and removes any "-platform NAME"

@@ -60,8 +60,8 @@ QString HostLogger::escapeControls(const QString& message) {
     const char16_t c = message[i].unicode();
     // A line feed that ends the message only leaves an empty line: the next
     // line still starts with this logger's time and tag.
-    const bool lineBreak = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
-    if (!lineBreak || (c == '\n' && i + 1 == message.size())) {
+    const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+    if (!control || (c == '\n' && i + 1 == message.size())) {
       escaped += message[i];
     } else if (c == '\n') {
       escaped += QLatin1String("\\n");
@@ -81,7 +81,8 @@ void HostLogger::initialise() {
   // Logs hold request bodies: the directory is the user's alone, and the file
   // is created private, never through a link somebody planted.
   std::string why;
-  const bool directoryReady = platform::os_prepare_private_directory(QFile::encodeName(directory).toStdString(), &why);
+  const bool directoryReady =
+      platform::os_prepare_private_directory(QFile::encodeName(directory).toStdString(), &why);
   if (directoryReady) remove_old_logs(directory, QDateTime::currentDateTime());
 
   if (file_.isOpen()) file_.close();
