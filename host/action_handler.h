@@ -16,6 +16,10 @@ class ActionHandler {
   // Carries out the action; true when it was recognised (callers ignore it).
   virtual bool handle(const QString& action, const QJsonObject& args) = 0;
   virtual QJsonObject result() const = 0;
+  // The fewest bytes the result object will take as compact JSON, known
+  // before the action runs (0 when nothing is known): an answer that cannot
+  // fit the browser's limit is refused before any dialog opens.
+  virtual qint64 leastResultBytes(const QString& /*action*/, const QJsonObject& /*args*/) const { return 0; }
   virtual int32_t error() const { return error_; }
 
  protected:

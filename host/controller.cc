@@ -13,7 +13,7 @@ void run_task() {
     qInfo() << "ERROR, request:" << channel.state();
     return;
   }
-  channel.setResponse(process_host_request(channel.buffer()));
+  channel.setResponse(process_host_request(channel.takeRequest()));
   if (channel.writeResponse() == 0) qInfo() << "ERROR, response:" << channel.state();
 }
 

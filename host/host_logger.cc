@@ -5,12 +5,15 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/file_lock.h"
+#include "platform/private_files.h"
 
 namespace {
 
@@ -24,10 +27,6 @@ const char* tag_of(QtMsgType type) {
   }
   return "[?]";
 }
-
-// Logs hold request bodies: only the user may read them.
-constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
-constexpr QFile::Permissions kOwnerOnlyDir = kOwnerOnly | QFile::ExeOwner;
 
 // "*.log" with the letter case ignored.
 bool is_log_name(const std::u16string& name) {
@@ -54,16 +53,48 @@ QString HostLogger::formatLine(QtMsgType type, const QString& message, const QTi
   return time.toString("hh::mm::ss ") + tag_of(type) + ": " + message;
 }
 
+QString HostLogger::escapeControls(const QString& message) {
+  QString escaped;
+  escaped.reserve(message.size());
+  for (int i = 0; i < message.size(); ++i) {
+    const char16_t c = message[i].unicode();
+    // A line feed that ends the message only leaves an empty line: the next
+    // line still starts with this logger's time and tag.
+    const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+    if (!control || (c == '\n' && i + 1 == message.size())) {
+      escaped += message[i];
+    } else if (c == '\n') {
+      escaped += QLatin1String("\\n");
+    } else if (c == '\r') {
+      escaped += QLatin1String("\\r");
+    } else if (c == '\t') {
+      escaped += QLatin1String("\\t");
+    } else {
+      escaped += QStringLiteral("\\u%1").arg(static_cast<unsigned>(c), 4, 16, QLatin1Char('0'));
+    }
+  }
+  return escaped;
+}
+
 void HostLogger::initialise() {
   const QString directory = QDir::homePath() + QDir::separator() + QCoreApplication::applicationName();
-  if (!QFileInfo(directory).isDir() && QDir().mkpath(directory))
-    QFile::setPermissions(directory, kOwnerOnlyDir);
-  remove_old_logs(directory, QDateTime::currentDateTime());
+  // Logs hold request bodies: the directory is the user's alone, and the file
+  // is created private, never through a link somebody planted.
+  std::string why;
+  const bool directoryReady =
+      platform::os_prepare_private_directory(QFile::encodeName(directory).toStdString(), &why);
+  if (directoryReady) remove_old_logs(directory, QDateTime::currentDateTime());
 
   if (file_.isOpen()) file_.close();
-  file_.setFileName(directory + QDir::separator() +
-                    fileName(QDate::currentDate(), QCoreApplication::applicationPid()));
-  if (file_.open(QIODevice::Append | QIODevice::Text)) file_.setPermissions(kOwnerOnly);
+  if (directoryReady) {
+    const QString path =
+        directory + QDir::separator() + fileName(QDate::currentDate(), QCoreApplication::applicationPid());
+    const int fd = platform::os_open_private_file_for_append(QFile::encodeName(path).toStdString(), &why);
+    if (fd >= 0) file_.open(fd, QIODevice::Append | QIODevice::Text, QFileDevice::AutoCloseHandle);
+  }
+  // Without a file the messages are lost; the reason goes to standard error,
+  // which the browser keeps in its own log.
+  if (!file_.isOpen()) qWarning("velixhost: no log in %s: %s", qUtf8Printable(directory), why.c_str());
 
   qInstallMessageHandler(&HostLogger::handleMessage);
   qDebug() << "run from " << QCoreApplication::applicationDirPath() << "\n";
@@ -75,7 +106,7 @@ void HostLogger::handleMessage(QtMsgType type, const QMessageLogContext&, const 
 
 void HostLogger::write(QtMsgType type, const QString& message) {
   if (!file_.isOpen()) return;
-  file_.write(formatLine(type, message, QTime::currentTime()).toUtf8());
+  file_.write(formatLine(type, escapeControls(message), QTime::currentTime()).toUtf8());
   file_.write("\n");
   file_.flush();
 }
@@ -97,6 +128,12 @@ void remove_old_logs(const QString& directory, const QDateTime& now) {
   const auto cutoff = std::chrono::system_clock::time_point(std::chrono::milliseconds(
       QDateTime(now.date().addDays(1 - HostLogger::kKeepDays), QTime(0, 0)).toMSecsSinceEpoch()));
   namespace fs = std::filesystem;
+  struct Log {
+    fs::file_time_type written;
+    std::uintmax_t size;
+    fs::path path;
+  };
+  std::vector<Log> kept;
   // Error codes, not exceptions: a directory that cannot be read ends the
   // clean-up, never the run.
   std::error_code listing;
@@ -105,6 +142,26 @@ void remove_old_logs(const QString& directory, const QDateTime& now) {
     std::error_code error;
     if (!is_log_name(it->path().filename().u16string()) || !it->is_regular_file(error)) continue;
     const fs::file_time_type written = it->last_write_time(error);
-    if (!error && std::chrono::file_clock::to_sys(written) < cutoff) fs::remove(it->path(), error);
+    if (error) continue;
+    if (std::chrono::file_clock::to_sys(written) < cutoff) {
+      fs::remove(it->path(), error);
+    } else {
+      const std::uintmax_t size = it->file_size(error);
+      if (!error) kept.push_back({written, size, it->path()});
+    }
+  }
+
+  // A month of busy signing must not fill the disk: the oldest go first.
+  std::uintmax_t total = 0;
+  for (const Log& log : kept) total += log.size;
+  const auto limit = static_cast<std::uintmax_t>(HostLogger::kMaxDirectoryBytes - HostLogger::kRunReserveBytes);
+  if (total <= limit) return;
+  std::sort(kept.begin(), kept.end(), [](const Log& a, const Log& b) {
+    return a.written != b.written ? a.written < b.written : a.path < b.path;
+  });
+  for (const Log& log : kept) {
+    if (total <= limit) break;
+    std::error_code error;
+    if (fs::remove(log.path, error)) total -= log.size;
   }
 }

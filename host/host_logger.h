@@ -19,11 +19,20 @@ class HostLogger {
 
   // "yyyy.MM.dd-<pid>.log" for the given day.
   static QString fileName(const QDate& date, qint64 pid);
+  // The message with every control character (line feed, carriage return,
+  // the others of C0 and C1, the line and paragraph separators) written as an
+  // escape, so no text can start a line of its own. A line feed that ends the
+  // message stays.
+  static QString escapeControls(const QString& message);
   // "hh::mm::ss [T]: message" without the line end.
   static QString formatLine(QtMsgType type, const QString& message, const QTime& time);
 
   // Logs whose creation is this many midnights or more in the past are removed.
   static constexpr int kKeepDays = 31;
+  // The "*.log" files of the directory are kept under this many bytes in
+  // all, the oldest removed first; a run leaves room for its own log.
+  static constexpr qint64 kMaxDirectoryBytes = 16 * 1024 * 1024;
+  static constexpr qint64 kRunReserveBytes = 64 * 1024;
 
   ~HostLogger();
   HostLogger(const HostLogger&) = delete;
@@ -38,5 +47,7 @@ class HostLogger {
 };
 
 // Removes the "*.log" files of `directory` created kKeepDays or more midnights
-// before `now`, unless another process is cleaning the directory right now.
+// before `now`, then the oldest of the rest while they take more than
+// kMaxDirectoryBytes - kRunReserveBytes; nothing while another process is
+// cleaning the directory.
 void remove_old_logs(const QString& directory, const QDateTime& now);

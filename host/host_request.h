@@ -10,6 +10,11 @@
 
 #include "host/action_handler.h"
 
+// Browsers take at most 1 MiB in one message from the host. A larger answer
+// is replaced by one with this error and a result {"message": why}.
+constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
+constexpr int32_t kAnswerTooLarge = 1002;
+
 struct HostRequest {
   QString uid;
   QString type;
@@ -22,5 +27,7 @@ struct HostRequest {
 // reads as one with none of them.
 HostRequest parse_host_request(const QByteArray& body);
 
-// The whole exchange: request body in, response body (UTF-8 JSON) out.
-QByteArray process_host_request(const QByteArray& body);
+// The whole exchange: request body in, response body (UTF-8 JSON) out, never
+// over kMaxAnswerBytes.
+// The body is released once it is parsed.
+QByteArray process_host_request(QByteArray body);

@@ -1,20 +1,24 @@
 // velixhost: the browser's native-messaging host. One request per process:
 // start, read, answer, exit.
 #include <QApplication>
+#include <QDebug>
 #include <QTimer>
-
-#include <memory>
 
 #include "host/controller.h"
 #include "host/display_choice.h"
 #include "host/host_logger.h"
 #include "host/ui_setup.h"
+#include "platform/display.h"
 
 int main(int argc, char** argv) {
-  const bool noDisplay = choose_offscreen_without_display(argc, argv);
+  // A browser that stops reading still gets a finished run and a whole log.
+  platform::os_ignore_broken_pipe();
+  const DisplayChoice display = choose_display(argc, argv);
+  apply_display_choice(display, argc, argv);
   QApplication application(argc, argv);
   HostLogger::instance().initialise();
-  const HostUi ui(noDisplay ? HostUi::Mode::kNoDisplay : HostUi::Mode::kWidgets);
+  if (!display.dialogs) qInfo().noquote() << "No dialogs, every one answers as Cancel:" << display.reason;
+  const HostUi ui(display.dialogs ? HostUi::Mode::kWidgets : HostUi::Mode::kNoDisplay);
 
   Controller controller;
   QTimer::singleShot(0, &controller, &Controller::handleRequest);

@@ -8,6 +8,22 @@
 
 #include "platform/console.h"
 
+namespace {
+
+// Bodies can be 64 MiB: the log keeps the start of one and its length.
+void log_body(const QByteArray& body) {
+  if (body.size() <= StdioChannel::kLoggedBodyBytes) {
+    qInfo() << QString::fromUtf8(body);
+    return;
+  }
+  int cut = StdioChannel::kLoggedBodyBytes;
+  // Never inside a UTF-8 sequence: back to the byte that starts it.
+  while (cut > 0 && (static_cast<unsigned char>(body[cut]) & 0xC0) == 0x80) --cut;
+  qInfo() << QString::fromUtf8(body.constData(), cut) << "... cut, the body has" << body.size() << "bytes";
+}
+
+}  // namespace
+
 StdioChannel::StdioChannel() : StdioChannel(stdin, stdout, std::cin) {
   platform::os_set_stdio_binary();
 }
@@ -49,7 +65,7 @@ uint32_t StdioChannel::readRequest() {
   }
   // One read for the whole body; bytes that never arrive stay zero.
   (void)std::fread(buffer_.data(), 1, length, in_);
-  qInfo() << QString::fromUtf8(buffer_);
+  log_body(buffer_);
   return length;
 }
 
@@ -65,9 +81,14 @@ uint32_t StdioChannel::writeResponse() {
   }
   const auto length = static_cast<uint32_t>(buffer_.size());
   qInfo() << "Outcome size: " << length;
-  (void)std::fwrite(&length, 1, sizeof length, out_);
-  (void)std::fwrite(buffer_.constData(), 1, length, out_);
-  std::fflush(out_);
-  qInfo() << QString::fromUtf8(buffer_);
+  // A browser that has gone closes the pipe: the write fails (the broken-pipe
+  // signal is ignored) and the log says so.
+  const bool delivered = std::fwrite(&length, 1, sizeof length, out_) == sizeof length &&
+                         std::fwrite(buffer_.constData(), 1, length, out_) == length && std::fflush(out_) == 0;
+  log_body(buffer_);
+  if (!delivered) {
+    state_ = kWriteFailed;
+    return 0;
+  }
   return length;
 }

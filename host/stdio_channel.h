@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <istream>
+#include <utility>
 
 class StdioChannel {
  public:
@@ -17,10 +18,14 @@ class StdioChannel {
     kNoMemory = 2,         // no buffer of the announced length (or it is over the limit)
     kInputFailed = 3,      // the standard input stream object is already failed
     kEmptyResponse = 4,    // nothing to write
+    kWriteFailed = 5,      // the response did not reach the reader (it closed the pipe)
   };
 
   // Longest request accepted; a longer one is refused before anything of it is read.
   static constexpr uint32_t kMaxRequestLength = 64u * 1024 * 1024;
+
+  // Logged bodies are cut to this many bytes, followed by their full length.
+  static constexpr int kLoggedBodyBytes = 4096;
 
   // Binds to the process's standard input and output and switches both to binary mode.
   StdioChannel();
@@ -36,6 +41,9 @@ class StdioChannel {
 
   int32_t state() const { return state_; }
   const QByteArray& buffer() const { return buffer_; }
+  // Hands the request over and empties the buffer, so a big request is not
+  // held twice while it is handled.
+  QByteArray takeRequest() { return std::move(buffer_); }
 
  private:
   FILE* in_;

@@ -17,10 +17,9 @@ QString from_u16(const std::u16string& text) { return QString::fromStdU16String(
 
 const char* true_false(bool value) { return value ? "true" : "false"; }
 
-// The line reads: Setup value: "<text>" (quotes included, nothing escaped).
-void log_setup(const char* what, const QString& text) {
-  qDebug().noquote() << QStringLiteral("%1\"%2\"").arg(QLatin1String(what), text);
-}
+// The line reads: Setup value: "<text>", the text quoted and escaped as the
+// log writes every text, so a page's text cannot end the line early.
+void log_setup(const char* what, const QString& text) { qDebug().nospace() << what << text; }
 
 // A single setting's absent "value" is treated like null: left unchanged.
 QJsonValue single_value(const QJsonObject& args) {
@@ -28,9 +27,34 @@ QJsonValue single_value(const QJsonObject& args) {
   return value.isUndefined() ? QJsonValue(QJsonValue::Null) : value;
 }
 
+// The fewest bytes `text`, up to its first NUL, takes inside a JSON string in
+// UTF-8: escapes take two bytes or more, characters beyond ASCII two or more.
+qint64 least_json_string_bytes(const QString& text) {
+  qint64 bytes = 0;
+  for (const QChar c : text) {
+    const char16_t unit = c.unicode();
+    if (unit == 0) break;
+    if (unit == u'"' || unit == u'\\' || unit < 0x20 || unit >= 0x80) {
+      bytes += unit >= 0x800 && !c.isSurrogate() ? 3 : 2;
+    } else {
+      bytes += 1;
+    }
+  }
+  return bytes;
+}
+
 }  // namespace
 
 VelixcomHandler::VelixcomHandler() = default;
+
+qint64 VelixcomHandler::leastResultBytes(const QString& action, const QJsonObject& args) const {
+  if (action != QLatin1String("signMessage")) return 0;
+  const QJsonValue message = args.value(QStringLiteral("value"));
+  if (!message.isString()) return 0;
+  // The signer signs the message up to its first NUL; the document holds that
+  // part as it is.
+  return static_cast<qint64>(sizeof R"({"value":""})" - 1) + least_json_string_bytes(message.toString());
+}
 
 VelixcomHandler::Action VelixcomHandler::find(const QString& action) {
   static const QHash<QString, Action> actions = {
@@ -102,10 +126,19 @@ void VelixcomHandler::signMessage(const QJsonObject& args) {
   setText(args.value(QStringLiteral("session")), &CSigner::put_Session);
   setText(args.value(QStringLiteral("language")), &CSigner::put_Language);
 
+  // A message can be near a mebibyte: it is handed over and taken back
+  // without copies beyond the conversions themselves.
   const QJsonValue message = args.value(QStringLiteral("value"));
-  std::u16string signedText;
-  signer_.SignMessage(to_u16(message.isString() ? message.toString() : QString()), &signedText);
-  result_.insert(QStringLiteral("value"), from_u16(signedText));
+  QString signedText;
+  {
+    const QString text = message.isString() ? message.toString() : QString();
+    std::u16string document;
+    signer_.SignMessage(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                            static_cast<size_t>(text.size())),
+                        &document);
+    signedText = from_u16(document);
+  }
+  result_.insert(QStringLiteral("value"), signedText);
 }
 
 void VelixcomHandler::reset(const QJsonObject&) { signer_.Reset(); }

@@ -18,6 +18,8 @@ class VelixcomHandler : public ActionHandler {
 
   bool handle(const QString& action, const QJsonObject& args) override;
   QJsonObject result() const override;
+  // signMessage answers with a document that holds the message.
+  qint64 leastResultBytes(const QString& action, const QJsonObject& args) const override;
 
  private:
   using Action = void (VelixcomHandler::*)(const QJsonObject& args);

@@ -33,8 +33,20 @@ class HostHome {
 
   // Writes `input`, closes standard input unless `keepInputOpen`, and waits.
   HostRun run(const QByteArray& input, bool keepInputOpen = false) const;
+  // Runs a shell script that ends by exec'ing velixhost (so its pid is the
+  // shell's), with `input` on standard input.
+  HostRun runThroughShell(const QString& script, const QByteArray& input) const;
+  // The same, with the reading end of standard output closed before the
+  // request is written: a browser that has gone away.
+  HostRun runWithoutReader(const QByteArray& input) const;
 
  private:
+  QProcessEnvironment environment() const;
+  HostRun runProgram(const QString& program, const QStringList& arguments, const QByteArray& input,
+                     bool keepInputOpen) const;
+  // Fills the log fields for the run of `pid` that started on `startDay`.
+  void readLog(HostRun& run, qint64 pid, const QDate& startDay) const;
+
   QTemporaryDir dir_;
   QProcessEnvironment extraEnv_;
 };

@@ -5,12 +5,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "host/host_logger.h"
 #include "host_process.h"
 #include "platform/file_lock.h"
 
@@ -47,6 +51,7 @@ TEST(HostLog, LinesOfOneRequest) {
   const QStringList expected = {
       "\\[D\\]: run from  \"" + dir + "\" ",
       "",
+      R"(\[I\]: No dialogs, every one answers as Cancel: no display: .+)",
       R"(\[D\]: New TASK)",
       R"(\[I\]: Income size:  57)",
       R"(\[I\]: "\{\\"type\\":\\"ab\\",\\"uid\\":\\"q\\\\\\"1\\",\\"action\\":\\"go\\",\\"args\\":\{\\"k\\":\\"v\\"\}\}")",
@@ -157,6 +162,125 @@ TEST(HostLog, GuardOfAKilledProcessIsReleased) {
   ASSERT_TRUE(QFile::exists(dir + "clear_old_logs.lock"));
   ASSERT_TRUE(home.run(QByteArray()).finished);
   EXPECT_FALSE(QFile::exists(dir + "old31.log"));
+}
+
+// A page's text holds line breaks and other control characters: none of them
+// may start a line that looks like the host's own.
+TEST(HostLog, ControlCharactersInTextsCannotStartALine) {
+  HostHome home;
+  const QString forged = QStringLiteral("ok\n00::00::00 [I]: forged\r\u001b[2J\u0085\u2028x\t");
+  const QJsonObject request{{"type", "velixcom"}, {"uid", forged}, {"action", "session"}, {"args", QJsonObject{{"value", forged}}}};
+  const HostRun run = home.run(frame(QJsonDocument(request).toJson(QJsonDocument::Compact)));
+  ASSERT_TRUE(run.finished);
+  ASSERT_FALSE(single_frame_body(run.output).isEmpty());
+
+  const QStringList lines = run.logText.split('\n');
+  int forgedMentions = 0;
+  for (const QString& line : lines) {
+    if (line.isEmpty()) continue;
+    EXPECT_TRUE(QRegularExpression("^" + kTime + R"(\[[DIWEF]\]: )").match(line).hasMatch()) << line.toStdString();
+    if (line.contains("forged")) ++forgedMentions;
+    EXPECT_FALSE(QRegularExpression("^" + kTime + R"(\[I\]: forged)").match(line).hasMatch()) << line.toStdString();
+    for (const QChar c : line)
+      EXPECT_FALSE(c < QChar(0x20) || (c >= QChar(0x7F) && c <= QChar(0x9F)) || c == QChar(0x2028))
+          << "raw control character " << c.unicode() << " in: " << line.toStdString();
+  }
+  // The request body, the Setup line and the answer, each on its own line.
+  EXPECT_EQ(forgedMentions, 3) << run.logText.toStdString();
+  EXPECT_TRUE(run.logText.contains(R"(Setup value: "ok\n00::00::00 [I]: forged\r)")) << run.logText.toStdString();
+}
+
+TEST(HostLog, DirectoryIsTightenedAndTheFileNeverOpensThroughALink) {
+  HostHome home;
+  ASSERT_TRUE(QDir().mkpath(home.logDir()));
+  ASSERT_EQ(chmod(QFile::encodeName(home.logDir()).constData(), 0777), 0);
+  // The run's own log name, planted as a link before velixhost starts: the
+  // shell knows its pid and keeps it through exec.
+  const QString victim = home.home() + "/victim";
+  {
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep\n");
+  }
+  home.setEnv("VICTIM", victim);
+  home.setEnv("LOG_DIR", home.logDir());
+  const HostRun run = home.runThroughShell(
+      R"(ln -s "$VICTIM" "$LOG_DIR/$(date +%Y.%m.%d)-$$.log" && exec ")" VELIXHOST_PATH "\"",
+      frame(R"({"type":"velixcom","action":"version"})"));
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_FALSE(single_frame_body(run.output).isEmpty()) << "no answer without a log";
+  QFile file(victim);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), "keep\n") << "the log was written through the link";
+  EXPECT_TRUE(QFileInfo(home.logDir() + "/" + run.logName).isSymLink());
+
+  struct stat st {};
+  ASSERT_EQ(stat(QFile::encodeName(home.logDir()).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+
+  // A file of ours already there (same pid after a reboot) is appended to
+  // and made private.
+  const HostRun next = home.run(frame(R"({"type":"x"})"));
+  ASSERT_FALSE(next.logName.isEmpty());
+  ASSERT_EQ(stat(QFile::encodeName(home.logDir() + "/" + next.logName).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+void sized_log(const QString& path, qint64 size, const QDateTime& time) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  ASSERT_TRUE(file.resize(size));
+  file.close();
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
+}
+
+// Recent logs that add up to more than the cap go oldest first; other files
+// are neither counted nor removed.
+TEST(HostLog, DirectoryIsKeptUnderItsSizeCap) {
+  HostHome home;
+  ASSERT_TRUE(QDir().mkpath(home.logDir()));
+  const QString dir = home.logDir() + "/";
+  const qint64 part = HostLogger::kMaxDirectoryBytes / 8;
+  const QDateTime now = QDateTime::currentDateTime();
+  for (int i = 0; i < 12; ++i) sized_log(dir + QString("run%1.log").arg(i, 2, 10, QChar('0')), part, now.addSecs(-600 + i * 10));
+  sized_log(dir + "notes.txt", 4 * part, now.addSecs(-3600));
+
+  const HostRun run = home.run(QByteArray());
+  ASSERT_TRUE(run.finished);
+  qint64 total = 0;
+  QStringList kept;
+  for (const QFileInfo& info : QDir(dir).entryInfoList({"*.log"}, QDir::Files)) {
+    total += info.size();
+    kept << info.fileName();
+  }
+  EXPECT_LE(total, HostLogger::kMaxDirectoryBytes);
+  EXPECT_FALSE(kept.contains("run00.log")) << kept.join(' ').toStdString();
+  EXPECT_FALSE(kept.contains("run04.log")) << kept.join(' ').toStdString();
+  EXPECT_TRUE(kept.contains("run05.log")) << kept.join(' ').toStdString();  // as much as fits stays
+  EXPECT_TRUE(kept.contains("run11.log"));
+  EXPECT_TRUE(kept.contains(run.logName));
+  EXPECT_TRUE(QFile::exists(dir + "notes.txt"));
+}
+
+// A big request or answer leaves its first 4 KiB and its length in the log.
+TEST(HostLog, BodiesAreCutToTheirStartAndLength) {
+  HostHome home;
+  // Two-byte characters, so the cut would fall inside one.
+  const QString text(300 * 1000, QChar(0x0416));
+  const QByteArray body =
+      QJsonDocument(QJsonObject{{"type", "x"}, {"args", QJsonObject{{"tt", text}}}}).toJson(QJsonDocument::Compact);
+  const HostRun run = home.run(frame(body));
+  ASSERT_TRUE(run.finished);
+  const QByteArray response = single_frame_body(run.output);
+  ASSERT_FALSE(response.isEmpty());
+  EXPECT_LT(QFileInfo(home.logDir() + "/" + run.logName).size(), 32 * 1024);
+  const QString head = QString::fromUtf8(body.left(4095));  // 4096 would split the last character
+  EXPECT_TRUE(run.logText.contains("\"" + QString(head).replace("\"", "\\\"") + "\" ... cut, the body has " +
+                                   QString::number(body.size()) + " bytes\n"))
+      << run.logText.left(300).toStdString();
+  EXPECT_TRUE(run.logText.contains("... cut, the body has " + QString::number(response.size()) + " bytes\n"));
 }
 
 }  // namespace

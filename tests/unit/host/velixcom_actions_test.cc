@@ -110,7 +110,7 @@ TEST(VelixcomSignMessage, LogsEverySettingItApplies) {
       ".*Setup value: \"true\"\n"        // useUTF8
       ".*Setup value: \"false\"\n"       // useScreenKbd absent
       ".*Setup value: \"false\"\n"       // useCustomer absent; useOperator null is skipped
-      ".*Setup value: \"S \"1\"\"\n"     // session
+      ".*Setup value: \"S \\\\\"1\\\\\"\"\n"  // session, quoted and escaped
       ".*Setup value: \"\"\n";           // language absent
   EXPECT_TRUE(QRegularExpression(expected).match(run.logText).hasMatch()) << run.logText.toStdString();
   EXPECT_EQ(run.logText.count("Setup value: "), 5) << run.logText.toStdString();

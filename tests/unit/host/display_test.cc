@@ -1,0 +1,55 @@
+// velixhost answers whatever display it is given: one it cannot open, only a
+// Wayland name, or a platform nobody looks at runs headless, where a dialog
+// answers as Cancel at once.
+#include <gtest/gtest.h>
+
+#include "host_process.h"
+
+namespace {
+
+struct Setting {
+  const char* name;
+  const char* variable;
+  const char* value;
+  const char* reason;  // what the log says
+};
+
+void PrintTo(const Setting& setting, std::ostream* out) { *out << setting.variable << "=" << setting.value; }
+
+class HostDisplay : public ::testing::TestWithParam<Setting> {};
+
+TEST_P(HostDisplay, RunsHeadlessAndAnswersAtOnce) {
+  HostHome home;
+  home.setEnv(GetParam().variable, GetParam().value);
+  const HostRun run = home.run(frame(R"({"type":"velixcom","uid":"d","action":"signMessage","args":{"value":"pay"}})"));
+  ASSERT_TRUE(run.finished) << "no answer: a dialog waits where nobody sees it";
+  EXPECT_EQ(run.exitStatus, QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(single_frame_body(run.output),
+            R"({"action":"signMessage","error":0,"result":{"value":""},"type":"velixcom","uid":"d"})");
+  EXPECT_TRUE(run.logText.contains("No dialogs, every one answers as Cancel: ")) << run.logText.toStdString();
+  EXPECT_TRUE(run.logText.contains(GetParam().reason)) << run.logText.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Displays, HostDisplay,
+    ::testing::Values(Setting{"X11DisplayThatCannotBeOpened", "DISPLAY", ":97", "\":97\" cannot be opened"},
+                      Setting{"OnlyAWaylandName", "WAYLAND_DISPLAY", "wayland-97", "\"wayland-97\" cannot be opened"},
+                      Setting{"OffscreenPlatform", "QT_QPA_PLATFORM", "offscreen", "\"offscreen\" shows no window"},
+                      Setting{"MinimalPlatform", "QT_QPA_PLATFORM", "minimal", "\"minimal\" shows no window"},
+                      Setting{"X11PlatformWithoutADisplay", "QT_QPA_PLATFORM", "xcb", "DISPLAY is not set"}),
+    [](const auto& info) { return info.param.name; });
+
+// A browser that closed its end of the pipe before the answer: the write
+// fails instead of ending the process, and the log is complete.
+TEST(HostDisplay, ReaderThatLeftStillGetsExitZeroAndAWholeLog) {
+  HostHome home;
+  const HostRun run = home.runWithoutReader(frame(R"({"type":"velixcom","action":"version"})"));
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitStatus, QProcess::NormalExit) << "ended by a signal";
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.logText.contains(R"(1.0.0.345)")) << run.logText.toStdString();
+  EXPECT_TRUE(run.logText.contains("ERROR, response: 5\n")) << run.logText.toStdString();
+}
+
+}  // namespace
