@@ -10,6 +10,7 @@
 #include "signer/crypto_initializer.h"
 #include "signer/operation_messages.h"
 #include "signer/resource_format.h"
+#include "signer/signed_text.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"
 #include "signer/text_argument.h"
@@ -45,13 +46,13 @@ int32_t CSigner::GetStatement(std::u16string_view from, std::u16string_view to, 
   }
   if (!Authorize(*this)) return kStatusOk;
 
-  std::string request = FormatResString(kStringStatementRequest, static_cast<const char*>(CurrentUserName),
-                                        WithSlashes(from_date).c_str(), WithSlashes(to_date).c_str());
   const bool utf8 = Config::Instance().useUtf8 != 0;
-  if (utf8) {
-    request =
-        platform::convert_code_page(request, platform::ansi_code_page(), platform::kCodePageUtf8).value_or("");
-  }
+  const std::optional<std::string> formatted =
+      FormatResStringIn(kStringStatementRequest, SigningCodePage(),
+                        {platform::ansi_to_utf16(static_cast<const char*>(CurrentUserName)),
+                         platform::ansi_to_utf16(WithSlashes(from_date)), platform::ansi_to_utf16(WithSlashes(to_date))});
+  if (!formatted) return RefuseUnrepresentableText(kStringStatementError);
+  const std::string& request = *formatted;
 
   std::vector<char> document(kDocumentCapacity, '\0');
   const int length = core_sign_document(request.c_str(), -1, document.data(), kDocumentCapacity,

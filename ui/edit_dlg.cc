@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "platform/codepage.h"
 #include "signer/config.h"
 #include "ui/key_file_id.h"
 #include "ui/load_string.h"
+#include "ui/message_box.h"
 #include "ui/reask_list.h"
 #include "ui/request_dlg.h"
 
@@ -17,6 +20,8 @@ namespace {
 constexpr int kCaptionString = 106;
 constexpr int kKeyNameString = 109;
 constexpr int kSerialString = 164;
+constexpr int kErrorCaptionString = 101;
+constexpr int kUnrepresentableTextString = 165;
 constexpr int kNameCapacity = 1024;
 constexpr int kPathCapacity = 260;
 
@@ -24,6 +29,22 @@ void CopyInto(const std::string& text, char* buffer, int capacity) {
   const size_t length = std::min(text.size(), static_cast<size_t>(capacity - 1));
   std::memcpy(buffer, text.data(), length);
   buffer[length] = '\0';
+}
+
+// Asks for a key name, starting from `name` (ANSI, as the key list keeps it).
+// Names are kept in the ANSI code page, so one with a character the page cannot
+// hold is refused with a message rather than stored with "?" in its place.
+bool AskKeyName(std::string* name) {
+  char typed[kNameCapacity];
+  CopyInto(platform::ansi_to_utf8(*name), typed, sizeof typed);
+  if (!AskText(LoadResString(kKeyNameString), typed, sizeof typed) || typed[0] == '\0') return false;
+  const std::optional<std::string> ansi = platform::utf8_to_ansi_exact(typed);
+  if (!ansi) {
+    ShowMessageBoxFromStrings(kUnrepresentableTextString, kErrorCaptionString, kMbOk | kMbIconError);
+    return false;
+  }
+  *name = *ansi;
+  return true;
 }
 
 }  // namespace
@@ -43,7 +64,7 @@ void CEditDlg::FillList() {
     if (entry->flag != 0) continue;
     char name[kNameCapacity];
     CopyInto(entry->name, name, sizeof name);
-    Window()->AddItem(kKeyListBox, name, reinterpret_cast<intptr_t>(entry));
+    Window()->AddItem(kKeyListBox, platform::ansi_to_utf8(name), reinterpret_cast<intptr_t>(entry));
   }
   Window()->SetCurrentItem(kKeyListBox, static_cast<int>(Config::Instance().KeyIndex));
 }
@@ -61,7 +82,7 @@ void CEditDlg::SelectionChanged() {
   if (user_id.empty()) user_id = "unknown";
   const std::string format = LoadResString(kCaptionString);
   char caption[1024];
-  std::snprintf(caption, sizeof caption, format.c_str(), user_id.c_str());
+  std::snprintf(caption, sizeof caption, format.c_str(), platform::ansi_to_utf8(user_id).c_str());
   Window()->SetCaption(caption);
 }
 
@@ -102,10 +123,9 @@ intptr_t CEditDlg::OnCommand(uintptr_t wparam, intptr_t, int code) {
 void CEditDlg::Add() {
   if (!TryBeginBusy()) return;
   char path[kPathCapacity] = {};
-  char name[kNameCapacity] = {};
   if (ChooseKeyFile(path, sizeof path) && path[0] != '\0') {
-    CopyInto(ReadKeyFileId(path), name, sizeof name);
-    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0') {
+    std::string name = ReadKeyFileId(path);
+    if (AskKeyName(&name)) {
       key_list_->Append(name, path);
       FillList();
     }
@@ -117,11 +137,8 @@ void CEditDlg::Rename() {
   if (!TryBeginBusy()) return;
   selected_ = CurrentEntry();
   if (selected_ != nullptr) {
-    char name[kNameCapacity];
-    CopyInto(selected_->name, name, sizeof name);
-    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0') {
-      selected_->name = name;
-    }
+    std::string name = selected_->name;
+    if (AskKeyName(&name)) selected_->name = name;
     FillList();
   }
   EndBusy();

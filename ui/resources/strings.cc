@@ -88,6 +88,8 @@ constexpr StringEntry kStrings[] = {
      "Невозможно записать открытый ключ в буфер public.iks!"},
     {163, "Key size can be 512, 1024 or 2048 bits", "Размерность ключа должна быть 512, 1024 или 2048"},
     {164, "Enter key serial number", "Укажите серийный номер ключа"},
+    {165, "The text holds a character that the ANSI code page cannot represent",
+     "Текст содержит символ, который нельзя представить в кодовой странице ANSI"},
 };
 
 // Lookup indexes the table by id, so the table must hold every id once, in order.
