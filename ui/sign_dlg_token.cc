@@ -1,7 +1,8 @@
 // The authorization dialog's token page: the token list, logging in to a
 // token, how token keys are named, and the token page's OK. The token engines
-// are reached through the core's control call; token names and passwords are
-// UTF-8 there as in the dialog; passwords are kept in the ANSI code page.
+// are reached through the core's control call. Token names are UTF-8 there and
+// in the dialog; token passwords are UTF-8 there and kept in the ANSI code page
+// here, like passphrases.
 #include <algorithm>
 #include <cstring>
 
