@@ -99,6 +99,23 @@ TEST_F(FilePage, OkHandsBackTheKeyFilePassphraseAndUserId) {
   EXPECT_EQ(Stored().KeyIndex, 2u);
 }
 
+TEST_F(FilePage, TypedPassphraseIsHandedBackInTheAnsiPageOrNotAtAll) {
+  Store();
+  ui_test::ScopedLocale locale("C.UTF-8", 1033);
+  const struct {
+    const char* typed;
+    const char* passphrase;
+  } cases[] = {{"Пароль", "\xCF\xE0\xF0\xEE\xEB\xFC"}, {"pass\u4E2D", ""}};  // "?" would open no key
+  for (const auto& c : cases) {
+    CSignDlgImp dialog;
+    EXPECT_EQ(Show(dialog, [&](ScriptedDialog& d) {
+      d.SetText(kPassphrase, c.typed);
+      d.PressEnter();
+    }), 1);
+    EXPECT_EQ(dialog.Passphrase(), c.passphrase) << c.typed;
+  }
+}
+
 TEST_F(FilePage, AskAgainItemGivesTheSeconds) {
   const struct {
     uint32_t reask_index;
