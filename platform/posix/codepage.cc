@@ -127,8 +127,11 @@ std::optional<std::string> from_utf16(std::u16string_view text, unsigned code_pa
     // A byte a single-byte page leaves undefined comes back as the code point of
     // the same number (see code_page_to_utf16); it goes back to that byte.
     if (!utf8 && unit >= 0x80 && unit < 0xA0) {
-      done += static_cast<char>(unit);
-      return 2;
+      const std::string byte(1, static_cast<char>(unit));
+      if (code_page_to_utf16(byte, code_page) == std::u16string(1, unit)) {
+        done += byte;
+        return 2;
+      }
     }
     lost = true;
     done += replacement;

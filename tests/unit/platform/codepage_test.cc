@@ -86,6 +86,8 @@ TEST(CodePage, ExactConversionRefusesWhatThePageCannotHold) {
   EXPECT_FALSE(platform::utf16_to_code_page_exact(u"1\U0001F600", 1251));
   // What a single-byte page leaves undefined comes back as the byte it was.
   EXPECT_EQ(platform::utf16_to_code_page_exact(code_page_to_utf16("a\x98", 1251), 1251), "a\x98");
+  // A control character whose number the page gives to a letter ("Ђ" is 0x80) is not that letter.
+  EXPECT_FALSE(platform::utf16_to_code_page_exact(u"\u0080", 1251));
   EXPECT_EQ(platform::utf16_to_code_page_exact(u"\u4E2D", platform::kCodePageUtf8), "\xE4\xB8\xAD");
 }
 
