@@ -10,6 +10,7 @@
 #include "signer/crypto_initializer.h"
 #include "signer/operation_messages.h"
 #include "signer/resource_format.h"
+#include "signer/signed_text.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"
 #include "signer/text_argument.h"
@@ -23,16 +24,23 @@ constexpr int kDocumentCapacity = 1024;
 constexpr intptr_t kDialogOk = 1;
 
 // The request shows dates with slashes: 01.03.2024 becomes 01/03/2024.
-std::string WithSlashes(std::string date) {
-  std::replace(date.begin(), date.end(), '.', '/');
+std::u16string WithSlashes(std::u16string date) {
+  std::replace(date.begin(), date.end(), u'.', u'/');
   return date;
+}
+
+// A date argument as it was given, or empty when it is longer than the date
+// field holds (in the ANSI code page, as the field counts).
+std::u16string DateArgument(std::u16string_view date) {
+  return AnsiArgument(date, kMaxDateBytes).empty() ? std::u16string() : std::u16string(UpToNul(date));
 }
 
 }  // namespace
 
 int32_t CSigner::GetStatement(std::u16string_view from, std::u16string_view to, std::u16string* result) {
-  std::string from_date = AnsiArgument(from, kMaxDateBytes);
-  std::string to_date = AnsiArgument(to, kMaxDateBytes);
+  // Dates stay as given until the request is formatted, so that none is signed with "?".
+  std::u16string from_date = DateArgument(from);
+  std::u16string to_date = DateArgument(to);
   std::optional<SignerLockHold> hold = EnterOperation();
   if (result != nullptr) result->clear();
   if (!hold) return kStatusOk;
@@ -40,18 +48,18 @@ int32_t CSigner::GetStatement(std::u16string_view from, std::u16string_view to, 
   if (from_date.empty() || to_date.empty()) {
     ui::CStateDlgImp dates;
     if (dates.DoModal(ui::CStateDlg::kTemplateId, nullptr) != kDialogOk) return kStatusOk;
-    from_date = dates.FromDate().substr(0, kMaxDateBytes);
-    to_date = dates.ToDate().substr(0, kMaxDateBytes);
+    from_date = platform::utf8_to_utf16(dates.FromDate());
+    to_date = platform::utf8_to_utf16(dates.ToDate());
   }
   if (!Authorize(*this)) return kStatusOk;
 
-  std::string request = FormatResString(kStringStatementRequest, static_cast<const char*>(CurrentUserName),
-                                        WithSlashes(from_date).c_str(), WithSlashes(to_date).c_str());
   const bool utf8 = Config::Instance().useUtf8 != 0;
-  if (utf8) {
-    request =
-        platform::convert_code_page(request, platform::ansi_code_page(), platform::kCodePageUtf8).value_or("");
-  }
+  const std::optional<std::string> formatted =
+      FormatResStringIn(kStringStatementRequest, SigningCodePage(),
+                        {platform::ansi_to_utf16(static_cast<const char*>(CurrentUserName)),
+                         WithSlashes(from_date), WithSlashes(to_date)});
+  if (!formatted) return RefuseUnrepresentableText(kStringStatementError);
+  const std::string& request = *formatted;
 
   std::vector<char> document(kDocumentCapacity, '\0');
   const int length = core_sign_document(request.c_str(), -1, document.data(), kDocumentCapacity,

@@ -33,10 +33,8 @@ bool MayReplaceExistingKeys(const std::string& directory) {
   bool has_keys = false;
   for (const char* name : kKeyFiles) has_keys = has_keys || platform::file_exists(platform::join_path(directory, name));
   if (!has_keys) return true;
-  // The box shows the directory in the ANSI code page like the rest of its text.
-  const std::string shown =
-      platform::convert_code_page(directory, platform::kCodePageUtf8, platform::ansi_code_page()).value_or(directory);
-  const std::string question = ui::LoadResString(kStringDirectory) + shown + ui::LoadResString(kStringHasKeys);
+  // Message boxes take UTF-8, the directory's own encoding.
+  const std::string question = ui::LoadResString(kStringDirectory) + directory + ui::LoadResString(kStringHasKeys);
   if (ui::ShowMessageBox(question, ui::LoadResString(kStringWarning), ui::kMbYesNo | ui::kMbIconQuestion) !=
       ui::kIdYes) {
     return false;

@@ -6,7 +6,7 @@
 #include <string>
 
 // Runs the key creation in `directory` (a file-system path) with the key card
-// and passphrase (ANSI). Returns the error message (ANSI), or empty on
+// and passphrase (ANSI). Returns the error message (UTF-8), or empty on
 // success and when the user declines to replace existing keys. On success
 // *public_card receives the certified public key card.
 std::string CreateKeySet(const std::string& directory, const std::string& key_card, const std::string& passphrase,

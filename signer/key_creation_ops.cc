@@ -44,7 +44,7 @@ int32_t CSigner::CreateKeys(std::u16string_view folder, std::u16string_view key_
   if (!public_card.empty()) {
     public_card_ = platform::ansi_to_utf16(public_card);
   } else if (!failure.empty() && message != nullptr) {
-    *message = platform::ansi_to_utf16(failure);
+    *message = platform::utf8_to_utf16(failure);
   }
   return kStatusOk;
 }

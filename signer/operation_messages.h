@@ -17,3 +17,4 @@ constexpr int kStringSigningError = 116;       // "Signing error"
 constexpr int kStringLibraryInUse = 117;       // "Library already in use"
 constexpr int kStringStatementError = 119;     // "Signing error" (statements)
 constexpr int kStringErrorReadingFile = 126;   // "Error reading file"
+constexpr int kStringUnrepresentableText = 168;  // "The text holds a character that the ANSI code page ..."

@@ -1,20 +1,15 @@
-// printf-style formatting of string table templates (the header and
-// statement templates carry their own field widths).
+// printf-style formatting of the string table templates whose result is
+// signed (the header and statement templates carry their own field widths).
 #pragma once
 
-#include <cstdio>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
 
-#include "ui/load_string.h"
-
-// String `id` in the thread's UI language, filled with args.
-template <class... Args>
-std::string FormatResString(int id, Args... args) {
-  const std::string format = ui::LoadResString(id);
-  const int length = std::snprintf(nullptr, 0, format.c_str(), args...);
-  if (length <= 0) return std::string();
-  std::string out(static_cast<size_t>(length) + 1, '\0');
-  std::snprintf(out.data(), out.size(), format.c_str(), args...);
-  out.resize(static_cast<size_t>(length));
-  return out;
-}
+// String `id` in the thread's UI language with its "%s" conversions (flags,
+// width and precision counted in characters) filled with args in order, in
+// `code_page` (the ANSI page or UTF-8). nullopt when the code page cannot hold
+// one of its characters: a signed text never carries "?" in place of one.
+std::optional<std::string> FormatResStringIn(int id, unsigned code_page,
+                                             std::initializer_list<std::u16string_view> args);

@@ -22,16 +22,26 @@ constexpr size_t kDocumentOverhead = 1024 + 4096;
 
 }  // namespace
 
+int32_t CSigner::RefuseUnrepresentableText(int caption_id) {
+  set_Error(kErrorUnrepresentableText);
+  ShowOperationError(kStringUnrepresentableText, caption_id);
+  return kStatusOk;
+}
+
 int32_t CSigner::SignMessage(std::u16string_view message, std::u16string* result) {
   std::optional<SignerLockHold> hold = EnterSignMessage();
   if (result != nullptr) result->clear();
   if (!hold) return kStatusOk;
+  // A message that cannot be signed as written is refused before anyone is asked for a key.
+  if (!SignableMessage(message)) return RefuseUnrepresentableText(kStringError);
   if (!Authorize(*this)) return kStatusOk;
 
   std::string text;
   std::vector<char> document;
   try {
-    text = SignedMessageText(*this, message);
+    std::optional<std::string> signable = SignedMessageText(*this, message);
+    if (!signable) return RefuseUnrepresentableText(kStringError);
+    text = std::move(*signable);
     // The core counts in int: a text it cannot count is treated like memory that is not there.
     if (text.size() > static_cast<size_t>(INT_MAX) - kDocumentOverhead) throw std::bad_alloc();
     document.assign(text.size() + kDocumentOverhead, '\0');

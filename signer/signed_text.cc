@@ -1,5 +1,7 @@
 #include "signer/signed_text.h"
 
+#include <cstdio>
+
 #include "platform/codepage.h"
 #include "signer/auth_line.h"
 #include "settings/config.h"
@@ -14,34 +16,47 @@ namespace {
 constexpr int kStringSessionHeader = 114;
 constexpr int kStringCustomerHeader = 115;
 
+std::u16string Digits(int32_t number) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%.6i", number);
+  return platform::ansi_to_utf16(text);
+}
+
 }  // namespace
 
-std::string MessageHeader(CSigner& signer) {
+unsigned SigningCodePage() {
+  return Config::Instance().useUtf8 != 0 ? platform::kCodePageUtf8 : platform::ansi_code_page();
+}
+
+std::optional<std::string> SignableMessage(std::u16string_view message) {
+  const std::u16string_view body = UpToNul(message);
+  if (SigningCodePage() == platform::kCodePageUtf8) return platform::utf16_to_utf8(body);
+  return platform::utf16_to_ansi_exact(body);
+}
+
+std::optional<std::string> MessageHeader(CSigner& signer, unsigned code_page) {
+  // The user ID comes from the key, in the ANSI code page.
+  const std::u16string user = platform::ansi_to_utf16(static_cast<const char*>(CurrentUserName));
   if (signer.Operator() != 0) {
-    char packet[16], command[16];
-    std::snprintf(packet, sizeof packet, "%.6i", PacketCounter++);
-    std::snprintf(command, sizeof command, "%.6i", CommandNumber);
-    return FormatResString(kStringSessionHeader, signer.session_field(), packet, command,
-                           static_cast<const char*>(CurrentUserName));
+    std::optional<std::string> header = FormatResStringIn(
+        kStringSessionHeader, code_page, {signer.session_text(), Digits(PacketCounter), Digits(CommandNumber), user});
+    if (header) ++PacketCounter;
+    return header;
   }
-  if (signer.Customer() != 0) {
-    return FormatResString(kStringCustomerHeader, static_cast<const char*>(CurrentUserName));
-  }
+  if (signer.Customer() != 0) return FormatResStringIn(kStringCustomerHeader, code_page, {user});
   return std::string();
 }
 
-std::string SignedMessageText(CSigner& signer, std::u16string_view message) {
+std::optional<std::string> SignedMessageText(CSigner& signer, std::u16string_view message) {
   const Config& config = Config::Instance();
-  const bool utf8 = config.useUtf8 != 0;
-  std::string text = MessageHeader(signer);
-  if (utf8) {
-    text = platform::convert_code_page(text, platform::ansi_code_page(), platform::kCodePageUtf8).value_or("");
-  }
   // The buffer grows with the converted message: a message whose UTF-8 form
   // is longer than its UTF-16 form is signed whole.
-  const std::u16string_view body = UpToNul(message);
-  text += utf8 ? platform::utf16_to_utf8(body) : platform::utf16_to_ansi(body).value_or("");
-  if (text.empty() || text.back() != '\n') text += "\r\n";
-  text += AuthLine(config.digestPrefix, config.KeyType, text, CCryptoInitializer::Instance().key().serial);
+  const std::optional<std::string> body = SignableMessage(message);
+  if (!body) return std::nullopt;
+  std::optional<std::string> text = MessageHeader(signer, SigningCodePage());
+  if (!text) return std::nullopt;
+  *text += *body;
+  if (text->empty() || text->back() != '\n') *text += "\r\n";
+  *text += AuthLine(config.digestPrefix, config.KeyType, *text, CCryptoInitializer::Instance().key().serial);
   return text;
 }

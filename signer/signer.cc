@@ -10,12 +10,15 @@
 #include "signer/text_argument.h"
 
 CSigner::CSigner(SignerFlavour flavour)
-    : flavour_(flavour), session_(flavour == SignerFlavour::kComServer ? ProcessSession : own_session_) {
+    : flavour_(flavour),
+      session_(flavour == SignerFlavour::kComServer ? ProcessSession : own_session_),
+      session_text_(flavour == SignerFlavour::kComServer ? &ProcessSessionText : &own_session_text_) {
   CCryptoInitializer::Instance().EnsureStarted();
 }
 
 int32_t CSigner::get_Session(std::u16string* value) {
-  if (value != nullptr) *value = platform::ansi_to_utf16(session_);
+  // The text as it was given: the ANSI field would show "?" for what its page cannot hold.
+  if (value != nullptr) *value = *session_text_;
   return kStatusOk;
 }
 
@@ -23,7 +26,11 @@ int32_t CSigner::put_Session(std::u16string_view value) {
   // The field holds at most 255 bytes with the NUL.
   const auto ansi = platform::utf16_to_ansi(UpToNul(value), kSignerTextSize - 2);
   std::memset(session_, 0, kSignerTextSize);
-  if (ansi) std::memcpy(session_, ansi->data(), ansi->size());
+  session_text_->clear();
+  if (ansi) {
+    std::memcpy(session_, ansi->data(), ansi->size());
+    *session_text_ = UpToNul(value);
+  }
   return kStatusOk;
 }
 

@@ -29,6 +29,8 @@ constexpr int32_t kErrorNoMemory = 101;
 constexpr int32_t kErrorCancelled = 102;
 constexpr int32_t kErrorBadInput = 103;
 constexpr int32_t kErrorSignFailed = 104;
+// A text to sign holds a character the ANSI code page cannot represent.
+constexpr int32_t kErrorUnrepresentableText = 105;
 
 // velixhost serialises operations with the signer lock and keeps a Session per
 // object; velixcom takes no lock and keeps one Session per process.
@@ -51,7 +53,8 @@ class CSigner {
   virtual int32_t DecryptMessage(std::u16string_view message, int32_t show_result, std::u16string* result);
   virtual int32_t GetStatement(std::u16string_view from, std::u16string_view to, std::u16string* result);
 
-  // Session: ANSI text of at most 254 bytes; a text that does not fit empties it.
+  // Session: at most 254 bytes in the ANSI code page; a text that does not fit
+  // empties it. It is read back and printed in headers as it was given.
   virtual int32_t get_Session(std::u16string* value);
   virtual int32_t put_Session(std::u16string_view value);
   virtual int32_t get_Operator(int32_t* value);
@@ -92,6 +95,10 @@ class CSigner {
   // Error to 100.
   std::optional<SignerLockHold> EnterSignMessage();
 
+  // Sets Error to kErrorUnrepresentableText and says why in a message box with
+  // caption string caption_id; returns the status of the refused operation.
+  int32_t RefuseUnrepresentableText(int caption_id);
+
   SignerFlavour flavour() const { return flavour_; }
   int32_t Customer() const { return customer_; }
   int32_t Operator() const { return operator_; }
@@ -100,6 +107,8 @@ class CSigner {
   // The Session field (ANSI, NUL-terminated): the object's, or velixcom's
   // process-wide one.
   char* session_field() { return session_; }
+  // The same Session as it was given, for headers that must not lose a character.
+  const std::u16string& session_text() const { return *session_text_; }
 
  private:
   SignerFlavour flavour_;
@@ -108,5 +117,7 @@ class CSigner {
   int32_t error_ = kErrorNone;
   char own_session_[kSignerTextSize] = {};
   char* session_;
+  std::u16string own_session_text_;
+  std::u16string* session_text_;
   std::optional<std::u16string> public_card_;  // set by a successful CreateKeys
 };

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 constexpr size_t kSignerTextSize = 256;  // Session and CurrentUserName fields, NUL included
 
@@ -15,5 +16,7 @@ inline char CurrentUserName[kSignerTextSize] = {};
 inline int32_t PacketCounter = 0;
 // Printed as the command number of the session header; nothing changes it.
 inline int32_t CommandNumber = 0;
-// velixcom keeps one Session for the whole process instead of one per object.
+// velixcom keeps one Session for the whole process instead of one per object:
+// the ANSI field and the text exactly as it was given.
 inline char ProcessSession[kSignerTextSize] = {};
+inline std::u16string ProcessSessionText;

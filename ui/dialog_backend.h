@@ -15,12 +15,12 @@ using DialogProc = intptr_t (*)(DialogWindow* window, unsigned message, uintptr_
                                 intptr_t lparam);
 
 struct FileFilter {
-  std::string description;  // ANSI
+  std::string description;  // UTF-8
   std::string pattern;      // e.g. "*.key"
 };
 
 struct OpenFileRequest {
-  std::string title;  // ANSI
+  std::string title;  // UTF-8
   std::vector<FileFilter> filters;
   int filter_index = 0;      // the filter selected first
   std::string initial_path;  // the current content of the caller's buffer

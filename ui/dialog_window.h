@@ -1,8 +1,9 @@
 // What a dialog does to its window and controls. A backend gives each running
 // dialog one DialogWindow; the dialogs reach their controls only through it.
 //
-// Texts are in the ANSI code page, as the dialogs keep them, unless a call
-// names another code page. Paths from the file chooser are file-system names.
+// Texts are in UTF-8 unless a call names another code page, so that they reach
+// the screen whole whatever the ANSI code page. Paths from the file chooser are
+// file-system names.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +18,8 @@ struct PixelRect {
   int height() const { return bottom - top; }
 };
 
-// Code page of a text handed to SetItemText; 0 means the ANSI code page.
-constexpr int kAnsiCodePage = 0;
+// Code page of a text handed to SetItemText; 0 means UTF-8.
+constexpr int kUtf8Text = 0;
 
 class DialogWindow {
  public:
@@ -37,7 +38,7 @@ class DialogWindow {
 
   // Any control.
   virtual bool HasItem(int id) const = 0;
-  virtual void SetItemText(int id, const std::string& text, int code_page = kAnsiCodePage) = 0;
+  virtual void SetItemText(int id, const std::string& text, int code_page = kUtf8Text) = 0;
   virtual std::string ItemText(int id) const = 0;
   virtual void ShowItem(int id, bool show) = 0;
   virtual bool IsItemVisible(int id) const = 0;
@@ -55,7 +56,7 @@ class DialogWindow {
   // List boxes, drop-down lists and combo boxes. Indexes start at 0; -1 is none.
   // Item texts use the given code page like SetItemText.
   virtual void ResetContent(int id) = 0;
-  virtual int AddItem(int id, const std::string& text, intptr_t data, int code_page = kAnsiCodePage) = 0;
+  virtual int AddItem(int id, const std::string& text, intptr_t data, int code_page = kUtf8Text) = 0;
   virtual int ItemCount(int id) const = 0;
   virtual std::string ItemTextAt(int id, int index) const = 0;
   virtual intptr_t ItemData(int id, int index) const = 0;

@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "platform/codepage.h"
 #include "settings/config.h"
 #include "ui/key_file_id.h"
 #include "ui/load_string.h"
+#include "ui/message_box.h"
 #include "ui/reask_list.h"
 #include "ui/request_dlg.h"
 #include "ui/settings_messages.h"
@@ -18,6 +21,8 @@ namespace {
 constexpr int kCaptionString = 106;
 constexpr int kKeyNameString = 109;
 constexpr int kSerialString = 164;
+constexpr int kErrorCaptionString = 101;
+constexpr int kUnrepresentableTextString = 168;
 constexpr int kNameCapacity = 1024;
 constexpr int kPathCapacity = 260;
 
@@ -41,6 +46,23 @@ bool FitsPath(const char* path) {
   return false;
 }
 
+// Asks for a key name, starting from `name` (ANSI, as the key list keeps it).
+// Names are kept in the ANSI code page, so one with a character the page cannot
+// hold is refused with a message rather than stored with "?" in its place.
+bool AskKeyName(std::string* name) {
+  char typed[kNameCapacity];
+  CopyInto(platform::ansi_to_utf8(*name), typed, sizeof typed);
+  if (!AskText(LoadResString(kKeyNameString), typed, sizeof typed) || typed[0] == '\0') return false;
+  const std::optional<std::string> ansi = platform::utf8_to_ansi_exact(typed);
+  if (!ansi) {
+    ShowMessageBoxFromStrings(kUnrepresentableTextString, kErrorCaptionString, kMbOk | kMbIconError);
+    return false;
+  }
+  if (!FitsName(ansi->c_str())) return false;
+  *name = *ansi;
+  return true;
+}
+
 }  // namespace
 
 bool IsTokenEntry(const KeyListEntry& entry) { return std::atoi(entry.path.c_str()) != 0; }
@@ -58,7 +80,7 @@ void CEditDlg::FillList() {
     if (entry->flag != 0) continue;
     char name[kNameCapacity];
     CopyInto(entry->name, name, sizeof name);
-    Window()->AddItem(kKeyListBox, name, reinterpret_cast<intptr_t>(entry));
+    Window()->AddItem(kKeyListBox, platform::ansi_to_utf8(name), reinterpret_cast<intptr_t>(entry));
   }
   Window()->SetCurrentItem(kKeyListBox, static_cast<int>(Config::Instance().KeyIndex));
 }
@@ -76,7 +98,7 @@ void CEditDlg::SelectionChanged() {
   if (user_id.empty()) user_id = "unknown";
   const std::string format = LoadResString(kCaptionString);
   char caption[1024];
-  std::snprintf(caption, sizeof caption, format.c_str(), user_id.c_str());
+  std::snprintf(caption, sizeof caption, format.c_str(), platform::ansi_to_utf8(user_id).c_str());
   Window()->SetCaption(caption);
 }
 
@@ -117,10 +139,9 @@ intptr_t CEditDlg::OnCommand(uintptr_t wparam, intptr_t, int code) {
 void CEditDlg::Add() {
   if (!TryBeginBusy()) return;
   char path[kPathCapacity] = {};
-  char name[kNameCapacity] = {};
   if (ChooseKeyFile(path, sizeof path) && path[0] != '\0' && FitsPath(path)) {
-    CopyInto(ReadKeyFileId(path), name, sizeof name);
-    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0' && FitsName(name)) {
+    std::string name = ReadKeyFileId(path);
+    if (AskKeyName(&name)) {
       key_list_->Append(name, path);
       FillList();
     }
@@ -132,11 +153,8 @@ void CEditDlg::Rename() {
   if (!TryBeginBusy()) return;
   selected_ = CurrentEntry();
   if (selected_ != nullptr) {
-    char name[kNameCapacity];
-    CopyInto(selected_->name, name, sizeof name);
-    if (AskText(LoadResString(kKeyNameString), name, sizeof name) && name[0] != '\0' && FitsName(name)) {
-      selected_->name = name;
-    }
+    std::string name = selected_->name;
+    if (AskKeyName(&name)) selected_->name = name;
     FillList();
   }
   EndBusy();

@@ -9,17 +9,16 @@
 
 namespace ui {
 namespace {
-constexpr size_t kMaxStringBytes = 1020;  // the loader's buffer limit
+constexpr size_t kMaxStringCharacters = 1020;  // the loader's buffer limit
 }  // namespace
 
 std::string LoadResString(int id) {
   const char* text = ResourceStringUtf8(id, ThreadUiLanguage());
   if (text == nullptr) return "";
-  std::string ansi = platform::convert_code_page(text, platform::kCodePageUtf8,
-                                                 platform::ansi_code_page())
-                         .value_or("");
-  if (ansi.size() > kMaxStringBytes) ansi.resize(kMaxStringBytes);
-  return ansi;
+  std::u16string wide = platform::utf8_to_utf16(text);
+  if (wide.size() <= kMaxStringCharacters) return text;
+  wide.resize(kMaxStringCharacters);
+  return platform::utf16_to_utf8(wide);
 }
 
 std::string FormatResString(int format_id, const std::string& argument) {

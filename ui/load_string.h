@@ -5,11 +5,12 @@
 
 namespace ui {
 
-// String `id` in the thread's UI language, in the ANSI code page (Russian as
-// code page 1251 bytes on a Cyrillic system). A missing string is empty.
+// String `id` in the thread's UI language, in UTF-8 (what dialogs and message
+// boxes take, whatever the ANSI code page). A missing string is empty.
 std::string LoadResString(int id);
 
-// String `format_id` (a printf format with one "%s") filled with `argument`.
+// String `format_id` (a printf format with one "%s") filled with `argument`
+// (UTF-8).
 std::string FormatResString(int format_id, const std::string& argument);
 
 // Makes message boxes given by string id take their texts from LoadResString.

@@ -1,7 +1,7 @@
 // Message boxes: the signer shows every message through ShowMessageBox, and the
 // active backend (Qt widgets, or an in-memory one in tests) puts it on screen.
 //
-// Texts are in the ANSI code page, as the string table gives them. Type flags
+// Texts are in UTF-8, as the string table gives them. Type flags
 // and results carry the numbers of the Windows MB_* and ID* constants, so a
 // Windows backend can hand them to MessageBoxA unchanged.
 #pragma once
@@ -64,7 +64,7 @@ int ShowMessageBox(const std::string& text, const std::string& caption, unsigned
 int ShowMessageBoxFromStrings(int text_id, int caption_id, unsigned type);
 
 // Where ShowMessageBoxFromStrings takes its texts: a string id to its text in
-// the ANSI code page ("" for an unknown id). The default knows no strings; the
+// UTF-8 ("" for an unknown id). The default knows no strings; the
 // resource loader installs itself here.
 using StringLoader = std::string (*)(int id);
 void SetMessageStringLoader(StringLoader loader);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/crypto.h"
+#include "platform/codepage.h"
 #include "settings/config.h"
 #include "ui/debug_log.h"
 #include "ui/language.h"
@@ -39,6 +40,16 @@ void CSignDlg::ClearSecrets() {
 void CSignDlg::SetPassphrase(const std::string& text) {
   secure_wipe(passphrase_.data(), passphrase_.size());
   passphrase_.assign(text, 0, std::min(text.size(), kPassphraseCapacity - 1));
+}
+
+void CSignDlg::TakeTypedPassphrase(int field) {
+  std::string typed = Window()->ItemText(field);
+  // A character the ANSI code page cannot hold cannot be part of a passphrase
+  // (it would be a "?"): such a text counts as no passphrase at all.
+  std::string ansi = platform::utf8_to_ansi_exact(typed).value_or("");
+  SetPassphrase(ansi);
+  secure_wipe(typed.data(), typed.size());
+  secure_wipe(ansi.data(), ansi.size());
 }
 
 intptr_t CSignDlg::OnInitDialog() {

@@ -53,7 +53,8 @@ class CSignDlg : public CDialog {
   explicit CSignDlg(std::string version = "1.0.0.345");
   ~CSignDlg() override;
 
-  // Outputs, valid after DoModal returned 1. Texts are in the ANSI code page.
+  // Outputs, valid after DoModal returned 1. Key path in UTF-8; passphrase
+  // and user ID in the ANSI code page.
   const std::string& KeyPath() const { return key_path_; }
   const std::string& Passphrase() const { return passphrase_; }
   const std::string& UserId() const { return user_id_; }
@@ -73,6 +74,8 @@ class CSignDlg : public CDialog {
   void ClearSecrets();
   // Replaces the passphrase, wiping the old one; at most 254 characters are kept.
   void SetPassphrase(const std::string& text);
+  // The passphrase typed into edit `field`, in the ANSI code page.
+  void TakeTypedPassphrase(int field);
 
   // Pages (sign_dlg_page.cc).
   void ApplyLayoutWithoutTokens();

@@ -2,6 +2,7 @@
 // the file page's OK, and the two nested dialogs (key management and the
 // on-screen keyboard).
 #include "core/crypto.h"
+#include "platform/codepage.h"
 #include "settings/config.h"
 #include "ui/edit_dlg.h"
 #include "ui/key_file_id.h"
@@ -66,7 +67,7 @@ void CSignDlg::RebuildPage(const KeyListEntry* preselected) {
   int index = 0;
   for (const KeyListEntry* entry = key_list_->head(); entry != nullptr; entry = entry->next, ++index) {
     if (IsTokenEntry(*entry)) continue;
-    const int line = w->AddItem(kKeyList, entry->name, index);
+    const int line = w->AddItem(kKeyList, platform::ansi_to_utf8(entry->name), index);
     if (entry == preselected) {
       config.KeyIndex = static_cast<uint32_t>(index);
       w->SetCurrentItem(kKeyList, line);
@@ -86,7 +87,7 @@ void CSignDlg::RebuildPage(const KeyListEntry* preselected) {
   if (tabs <= 1) {
     // Without the list, the label names the key that will be used.
     const bool named = preselected != nullptr && !preselected->name.empty();
-    if (named) w->SetItemText(kKeyLabel, FormatResString(kSecretKeyString, preselected->name));
+    if (named) w->SetItemText(kKeyLabel, FormatResString(kSecretKeyString, platform::ansi_to_utf8(preselected->name)));
     ShowItem(kKeyLabel, named);
   }
   OnRefresh();
@@ -131,11 +132,7 @@ bool CSignDlg::AcceptFilePage() {
   const int reask = w->CurrentItem(kReaskList);
   if (reask >= 0) config.ReaskIndex = static_cast<uint32_t>(reask);
   if (const KeyListEntry* entry = key_list_->At(config.KeyIndex)) key_path_ = entry->path;
-  if (config.VK == 0) {
-    std::string typed = w->ItemText(kPassphrase);
-    SetPassphrase(typed);
-    secure_wipe(typed.data(), typed.size());
-  }
+  if (config.VK == 0) TakeTypedPassphrase(kPassphrase);
   user_id_ = ReadKeyFileId(key_path_);
   return true;
 }

@@ -1,7 +1,8 @@
 // The authorization dialog's token page: the token list, logging in to a
 // token, how token keys are named, and the token page's OK. The token engines
-// are reached through the core's control call; token names and passwords are
-// UTF-8 there and ANSI in the dialog.
+// are reached through the core's control call. Token names are UTF-8 there and
+// in the dialog; token passwords are UTF-8 there and kept in the ANSI code page
+// here, like passphrases.
 #include <algorithm>
 #include <cstring>
 
@@ -25,10 +26,6 @@ constexpr int kWarningCaption = 156;      // "Warning"
 constexpr int kEnterSerialString = 164;   // "Enter key serial number"
 
 constexpr int16_t kTokenEngines[] = {ENGINE_PKCS11, ENGINE_PKCS11_EXT, ENGINE_PKCS11_ID};
-
-std::string Utf8ToAnsi(const std::string& text) {
-  return platform::convert_code_page(text, platform::kCodePageUtf8, platform::ansi_code_page()).value_or("");
-}
 
 std::string AnsiToUtf8(const std::string& text) {
   return platform::convert_code_page(text, platform::ansi_code_page(), platform::kCodePageUtf8).value_or("");
@@ -59,10 +56,10 @@ int CSignDlg::FillTokenList() {
     tokens += count;
     for (int i = 0; i < count; ++i) {
       const std::string name = TokenName(engine, i);
-      if (!name.empty()) w->AddItem(kTokenList, Utf8ToAnsi(name), engine);
+      if (!name.empty()) w->AddItem(kTokenList, name, engine);
     }
   }
-  w->SetCurrentItem(kTokenList, w->FindItemPrefix(kTokenList, Utf8ToAnsi(Config::Instance().tokenName)));
+  w->SetCurrentItem(kTokenList, w->FindItemPrefix(kTokenList, Config::Instance().tokenName));
   return tokens;
 }
 
@@ -71,7 +68,7 @@ int16_t CSignDlg::SelectedTokenEngine() const {
   return line < 0 ? -1 : static_cast<int16_t>(Window()->ItemData(kTokenList, line));
 }
 
-std::string CSignDlg::SelectedTokenNameUtf8() const { return AnsiToUtf8(Window()->ItemText(kTokenList)); }
+std::string CSignDlg::SelectedTokenNameUtf8() const { return Window()->ItemText(kTokenList); }
 
 int CSignDlg::FindTokenIndex(int16_t engine) const {
   const std::string wanted = SelectedTokenNameUtf8();
@@ -102,18 +99,14 @@ void CSignDlg::ListStoredTokenKey() {
   std::string text = std::to_string(serial);
   KeyHandle key{};
   if (core_open_public_key_by_serial(SelectedTokenEngine(), serial, &key) == 0) {
-    text = TokenKeyName(key.serial, UserIdOf(key));
+    text = platform::ansi_to_utf8(TokenKeyName(key.serial, UserIdOf(key)));
     core_close_key(&key);
   }
   w->SetCurrentItem(kTokenKeyList, w->AddItem(kTokenKeyList, text, serial));
 }
 
 bool CSignDlg::TakeTokenPassword() {
-  if (Config::Instance().VK == 0) {
-    std::string typed = Window()->ItemText(kTokenPassword);
-    SetPassphrase(typed);
-    secure_wipe(typed.data(), typed.size());
-  }
+  if (Config::Instance().VK == 0) TakeTypedPassphrase(kTokenPassword);
   if (!passphrase_.empty()) return true;
   ShowMessageBoxFromStrings(kEnterTokenPassword, kErrorCaption, kMbOk | kMbIconWarning);
   return false;
@@ -134,7 +127,8 @@ bool CSignDlg::TokenLogin() {
   const int found = core_ctrl(engine, CTRL_LIST_SECRET_KEYS, keys, kMaxTokenKeys);
   if (found > 0) {
     for (int i = 0; i < std::min(found, kMaxTokenKeys); ++i)
-      w->AddItem(kTokenKeyList, TokenKeyName(keys[i].serial, UserIdOf(keys[i])), keys[i].serial);
+      w->AddItem(kTokenKeyList, platform::ansi_to_utf8(TokenKeyName(keys[i].serial, UserIdOf(keys[i]))),
+                 keys[i].serial);
     int selected = 0;  // the key used last, else the first
     for (int line = 0; line < w->ItemCount(kTokenKeyList); ++line) {
       if (static_cast<uint32_t>(w->ItemData(kTokenKeyList, line)) == config.eTokenKeySerial) {

@@ -12,14 +12,37 @@
 #include <utility>
 
 #include "platform/posix/locale_env.h"
+#include "platform/registry.h"
 
 namespace platform {
 
-unsigned ansi_code_page() {
+namespace {
+
+bool is_ansi_code_page(uint32_t value) { return value == kCodePageCyrillic || value == kCodePageWestern; }
+
+// 0 when the value is absent or names no page this program converts with.
+unsigned stored_code_page() {
+  RegKey key;
+  if (key.Open(RegHive::kCurrentUser, "Software\\VelixCom") != kRegOk) return 0;
+  uint32_t type = 0, value = 0, size = sizeof value;
+  if (key.QueryValue("CodePage", &type, &value, &size) != kRegOk) return 0;
+  return type == kRegDword && size == sizeof value && is_ansi_code_page(value) ? value : 0;
+}
+
+}  // namespace
+
+unsigned locale_ansi_code_page() {
   const std::string language = posix::locale_language({"LC_ALL", "LC_CTYPE", "LANG"});
-  for (const char* cyrillic : {"ru", "uk", "be", "bg", "sr"})
-    if (language == cyrillic) return kCodePageCyrillic;
-  return kCodePageWestern;
+  for (const char* western : {"da", "de", "es", "fi", "fr", "is", "it", "nl", "no", "nb", "nn", "pt", "sv",
+                              "ca", "eu", "gl", "af", "id", "ms", "sw"})
+    if (language == western) return kCodePageWestern;
+  // Everything else, C and POSIX included: the product's texts are Russian and English.
+  return kCodePageCyrillic;
+}
+
+unsigned ansi_code_page() {
+  static const unsigned stored = stored_code_page();
+  return stored != 0 ? stored : locale_ansi_code_page();
 }
 
 namespace {
@@ -86,23 +109,33 @@ bool copy_if_ascii(const From* in, size_t length, To* out) {
   return true;
 }
 
-}  // namespace
-
-std::optional<std::string> utf16_to_code_page(std::u16string_view text, unsigned code_page,
-                                              size_t max_bytes) {
+std::optional<std::string> from_utf16(std::u16string_view text, unsigned code_page, size_t max_bytes,
+                                      bool exact) {
   if (std::string ascii; copy_if_ascii(text.data(), text.size(), &ascii)) {
     if (ascii.size() > max_bytes) return std::nullopt;
     return ascii;
   }
   iconv_t cd = t_converters.get(iconv_name(code_page), kUtf16Name);
   if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-  const std::string_view replacement = code_page == kCodePageUtf8 ? "\xEF\xBF\xBD" : "?";
+  const bool utf8 = code_page == kCodePageUtf8;
+  const std::string_view replacement = utf8 ? "\xEF\xBF\xBD" : "?";
+  bool lost = false;
   const std::string_view in(reinterpret_cast<const char*>(text.data()), text.size() * 2);
   std::string out = run_iconv(cd, in, [&](std::string_view rest, std::string& done) -> size_t {
+    char16_t unit = 0;
+    if (rest.size() >= 2) std::copy_n(rest.data(), 2, reinterpret_cast<char*>(&unit));
+    // A byte a single-byte page leaves undefined comes back as the code point of
+    // the same number (see code_page_to_utf16); it goes back to that byte.
+    if (!utf8 && unit >= 0x80 && unit < 0xA0) {
+      const std::string byte(1, static_cast<char>(unit));
+      if (code_page_to_utf16(byte, code_page) == std::u16string(1, unit)) {
+        done += byte;
+        return 2;
+      }
+    }
+    lost = true;
     done += replacement;
     if (rest.size() < 2) return rest.size();
-    char16_t unit;
-    std::copy_n(rest.data(), 2, reinterpret_cast<char*>(&unit));
     // An unmappable character outside the basic plane is a surrogate pair: skip both halves.
     if (unit >= 0xD800 && unit < 0xDC00 && rest.size() >= 4) {
       char16_t low;
@@ -111,8 +144,20 @@ std::optional<std::string> utf16_to_code_page(std::u16string_view text, unsigned
     }
     return 2;
   });
-  if (out.size() > max_bytes) return std::nullopt;
+  if ((exact && lost) || out.size() > max_bytes) return std::nullopt;
   return out;
+}
+
+}  // namespace
+
+std::optional<std::string> utf16_to_code_page(std::u16string_view text, unsigned code_page,
+                                              size_t max_bytes) {
+  return from_utf16(text, code_page, max_bytes, false);
+}
+
+std::optional<std::string> utf16_to_code_page_exact(std::u16string_view text, unsigned code_page,
+                                                    size_t max_bytes) {
+  return from_utf16(text, code_page, max_bytes, true);
 }
 
 std::u16string code_page_to_utf16(std::string_view bytes, unsigned code_page) {

@@ -75,15 +75,16 @@ bool Desktop::press(const std::string& window, const std::vector<std::string>& k
   return xdotool(args);
 }
 
+std::string Desktop::title(const std::string& window) const {
+  std::string name;
+  xdotool({"getwindowname", window}, &name);
+  return name.empty() ? name : name.substr(0, name.size() - 1);
+}
+
 std::string Desktop::visible_titles() const {
   std::string ids;
   xdotool({"search", "--onlyvisible", "--name", "."}, &ids);
   std::string titles;
-  for (const std::string& id : lines_of(ids)) {
-    std::string name;
-    xdotool({"getwindowname", id}, &name);
-    if (!name.empty()) name.pop_back();  // the line break
-    titles += "[" + name + "] ";
-  }
+  for (const std::string& id : lines_of(ids)) titles += "[" + title(id) + "] ";
   return titles;
 }

@@ -28,6 +28,8 @@ class Desktop {
 
   // The titles of all visible windows (for failure messages).
   std::string visible_titles() const;
+  // The title of one window, as the window manager shows it (UTF-8).
+  std::string title(const std::string& window) const;
 
  private:
   std::vector<std::string> find(const std::string& title) const;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/registry.h"
 #include "settings/config.h"
 
 #include <unistd.h>
@@ -70,6 +71,14 @@ void HostUser::choose_token(const std::string& token_name, uint32_t key_serial) 
   });
 }
 
+void HostUser::set_code_page(uint32_t code_page) const {
+  with_config_home(config_home(), [&] {
+    platform::RegKey key;
+    if (key.Create(platform::RegHive::kCurrentUser, "Software\\VelixCom") == platform::kRegOk)
+      key.SetValue("CodePage", platform::kRegDword, &code_page, sizeof code_page);
+  });
+}
+
 EnvChanges HostUser::environment(const std::string& display) const {
   return {
       {"HOME", home_},
@@ -78,7 +87,7 @@ EnvChanges HostUser::environment(const std::string& display) const {
       {"DISPLAY", display},
       {"WAYLAND_DISPLAY", std::nullopt},
       {"QT_QPA_PLATFORM", std::nullopt},
-      // English, code page 1252 for texts that are not UTF-8.
+      // A locale of no particular language: code page 1251 for texts that are not UTF-8.
       {"LANG", "C.UTF-8"},
       {"LANGUAGE", std::nullopt},
       {"LC_ALL", std::nullopt},

@@ -32,6 +32,8 @@ class HostUser {
   // page the authorization dialog opens on.
   void list_key(const std::string& name, const std::string& path, uint8_t key_type = 0) const;
   void choose_token(const std::string& token_name, uint32_t key_serial) const;
+  // Stores the CodePage value that overrides the locale's ANSI code page.
+  void set_code_page(uint32_t code_page) const;
 
   // The environment of a velixhost run on the display.
   EnvChanges environment(const std::string& display) const;

@@ -14,6 +14,7 @@
 #include "core/keycert.h"
 #include "desktop.h"
 #include "host_session.h"
+#include "platform/codepage.h"
 #include "signed_document_check.h"
 #include "settings/digest_prefix.h"
 #include "virtual_display.h"
@@ -142,6 +143,75 @@ TEST_F(SigningThroughHost, FileKeySignsAndTheDocumentVerifies) {
     EXPECT_TRUE(signature_verifies(parsed, key.get(), &problem)) << problem;
     EXPECT_TRUE(auth_line_matches(parsed, prefix, 0, &problem)) << problem;
   }
+}
+
+// A request without "language" speaks Russian. Under locales of no particular
+// language the ANSI code page is 1251, so the Russian header and message are
+// signed as their 1251 bytes; the answer carries the document as Unicode text.
+TEST_F(SigningThroughHost, RussianHeaderAndMessageAreSignedIn1251UnderUtf8Locales) {
+  const RsaKey key = fixture_public_key();
+  ASSERT_TRUE(key);
+  uint8_t prefix[10];
+  assemble_digest_prefix(prefix);
+  list_fixture_key();
+  QJsonObject request = sign_message_request("Оплата 10 руб.", {{"useCustomer", true}});
+  QJsonObject args = request["args"].toObject();
+  args.remove("language");
+  request["args"] = args;
+  // "ПОКУПАТЕЛЬ: Test" padded to 20 characters, then "Оплата 10 руб.", in code page 1251.
+  const std::string expected =
+      "\xCF\xCE\xCA\xD3\xCF\xC0\xD2\xC5\xCB\xDC: Test                \r\n"
+      "\xCE\xEF\xEB\xE0\xF2\xE0 10 \xF0\xF3\xE1.\r\n";
+  for (const char* locale : {"C.UTF-8", "en_US.UTF-8"}) {
+    SCOPED_TRACE(locale);
+    run_ = std::make_unique<HostRun>(user_, display_->name(), request, EnvChanges{{"LANG", locale}});
+    // The caption reaches the screen in Russian, not as question marks. (The
+    // search looks at the legacy title, which a locale the machine lacks keeps
+    // from being UTF-8; the title itself is checked in full.)
+    const auto window = desktop_->wait_for_window(" 1\\.0\\.0\\.345$", kWindowWait, &run_->process());
+    ASSERT_TRUE(window) << "no authorization dialog; windows: " << desktop_->visible_titles();
+    EXPECT_EQ(desktop_->title(*window), "Идентификация пользователя 1.0.0.345");
+    ASSERT_TRUE(desktop_->type(*window, kPassphrase));
+    ASSERT_TRUE(desktop_->press(*window, {"Return"}));
+    const auto document = platform::convert_code_page(signed_value(), platform::kCodePageUtf8, 1251);
+    ASSERT_TRUE(document);
+
+    SignedDocument parsed;
+    std::string problem;
+    ASSERT_TRUE(parse_signed_document(*document, &parsed, &problem)) << problem << "\n" << *document;
+    EXPECT_EQ(text_without_auth_line(parsed), expected);
+    EXPECT_TRUE(signature_verifies(parsed, key.get(), &problem)) << problem;
+    EXPECT_TRUE(auth_line_matches(parsed, prefix, 0, &problem)) << problem;
+  }
+}
+
+// "é" has no place in code page 1251: the message is refused with a message box
+// before any key is asked for. The CodePage value 1252 then overrides the
+// locale, and the same message is signed as its 1252 bytes.
+TEST_F(SigningThroughHost, TextTheCodePageCannotHoldIsRefusedUntilCodePage1252IsStored) {
+  const RsaKey key = fixture_public_key();
+  ASSERT_TRUE(key);
+  list_fixture_key();
+  const QJsonObject request = sign_message_request("Café 5 €");
+
+  run_ = std::make_unique<HostRun>(user_, display_->name(), request);
+  const auto box = desktop_->wait_for_window("^Error$", kWindowWait, &run_->process());
+  ASSERT_TRUE(box) << "no message box; windows: " << desktop_->visible_titles();
+  ASSERT_TRUE(desktop_->press(*box, {"Return"}));
+  EXPECT_EQ(signed_value(), "");
+
+  user_.set_code_page(1252);
+  const std::string window = start_and_wait_for_dialog(request);
+  ASSERT_FALSE(window.empty());
+  ASSERT_TRUE(desktop_->type(window, kPassphrase));
+  ASSERT_TRUE(desktop_->press(window, {"Return"}));
+  const auto document = platform::convert_code_page(signed_value(), platform::kCodePageUtf8, 1252);
+  ASSERT_TRUE(document);
+  SignedDocument parsed;
+  std::string problem;
+  ASSERT_TRUE(parse_signed_document(*document, &parsed, &problem)) << problem;
+  EXPECT_EQ(text_without_auth_line(parsed), "Caf\xE9 5 \x80\r\n");
+  EXPECT_TRUE(signature_verifies(parsed, key.get(), &problem)) << problem;
 }
 
 TEST_F(SigningThroughHost, WrongPassphraseShowsKeyLoadingErrorAndSignsNothing) {

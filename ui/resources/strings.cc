@@ -93,6 +93,8 @@ constexpr StringEntry kStrings[] = {
     {166, "The key file path is too long: at most %s bytes can be stored.",
      "Путь к файлу ключа слишком длинный: можно сохранить не более %s байт."},
     {167, "The settings were not saved: %s", "Настройки не сохранены: %s"},
+    {168, "The text holds a character that the ANSI code page cannot represent",
+     "Текст содержит символ, который нельзя представить в кодовой странице ANSI"},
 };
 
 // Lookup indexes the table by id, so the table must hold every id once, in order.

@@ -17,18 +17,22 @@ struct LocaleCase {
   unsigned code_page;
 };
 
-TEST(AnsiCodePage, FollowsTheFirstLocaleVariableThatIsSet) {
+TEST(AnsiCodePage, WesternEuropeanLocalesGet1252AndEveryOtherLocale1251) {
   const LocaleCase cases[] = {
-      {nullptr, nullptr, "ru_RU.UTF-8", 1251},  {nullptr, nullptr, "uk_UA.UTF-8", 1251},
-      {nullptr, nullptr, "be_BY", 1251},        {nullptr, nullptr, "bg_BG.UTF-8", 1251},
-      {nullptr, nullptr, "sr_RS@latin", 1251},  {nullptr, nullptr, "de_DE.UTF-8", 1252},
-      {nullptr, nullptr, "C", 1252},            {nullptr, nullptr, nullptr, 1252},
-      {"en_US.UTF-8", "ru_RU", "ru_RU", 1252},  {nullptr, "ru_RU.UTF-8", "en_US", 1251},
-      {"", "", "ru_RU", 1251},                  {nullptr, nullptr, "RU_ru", 1251},
+      {nullptr, nullptr, "ru_RU.UTF-8", 1251},   {nullptr, nullptr, "uk_UA.UTF-8", 1251},
+      {nullptr, nullptr, "de_DE.UTF-8", 1252},   {nullptr, nullptr, "fr_FR", 1252},
+      {nullptr, nullptr, "nb_NO.UTF-8", 1252},   {nullptr, nullptr, "pt_BR.UTF-8", 1252},
+      {nullptr, nullptr, "sv_SE@euro", 1252},    {nullptr, nullptr, "SW_ke", 1252},
+      // English, the C and POSIX locales, and no locale at all: the product's texts are Russian.
+      {nullptr, nullptr, "en_US.UTF-8", 1251},   {nullptr, nullptr, "C.UTF-8", 1251},
+      {nullptr, nullptr, "C", 1251},             {nullptr, nullptr, "POSIX", 1251},
+      {nullptr, nullptr, nullptr, 1251},         {nullptr, nullptr, "pl_PL.UTF-8", 1251},
+      {"de_DE.UTF-8", "ru_RU", "ru_RU", 1252},   {nullptr, "de_DE.UTF-8", "ru_RU", 1252},
+      {"", "", "de_DE", 1252},                   {"C.UTF-8", "de_DE", "de_DE", 1251},
   };
   for (const auto& c : cases) {
     ScopedEnv all("LC_ALL", c.lc_all), ctype("LC_CTYPE", c.lc_ctype), lang("LANG", c.lang);
-    EXPECT_EQ(platform::ansi_code_page(), c.code_page)
+    EXPECT_EQ(platform::locale_ansi_code_page(), c.code_page)
         << (c.lc_all ? c.lc_all : "-") << " " << (c.lc_ctype ? c.lc_ctype : "-") << " "
         << (c.lang ? c.lang : "-");
   }
@@ -72,6 +76,19 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
   const char16_t lone[] = {u'a', 0xD800, u'b', 0};
   EXPECT_EQ(utf16_to_code_page(lone, 1252), "a?b");
   EXPECT_EQ(utf16_to_code_page(lone, platform::kCodePageUtf8), "a\xEF\xBF\xBD" "b");
+}
+
+TEST(CodePage, ExactConversionRefusesWhatThePageCannotHold) {
+  EXPECT_EQ(platform::utf16_to_code_page_exact(u"ПОКУПАТЕЛЬ: €5", 1251), "\xCF\xCE\xCA\xD3\xCF\xC0\xD2\xC5\xCB\xDC: \x88" "5");
+  EXPECT_EQ(platform::utf16_to_code_page_exact(u"Café €", 1252), "Caf\xE9 \x80");
+  EXPECT_FALSE(platform::utf16_to_code_page_exact(u"x\u4E2Dy", 1251));
+  EXPECT_FALSE(platform::utf16_to_code_page_exact(u"ПОКУПАТЕЛЬ", 1252));
+  EXPECT_FALSE(platform::utf16_to_code_page_exact(u"1\U0001F600", 1251));
+  // What a single-byte page leaves undefined comes back as the byte it was.
+  EXPECT_EQ(platform::utf16_to_code_page_exact(code_page_to_utf16("a\x98", 1251), 1251), "a\x98");
+  // A control character whose number the page gives to a letter ("Ђ" is 0x80) is not that letter.
+  EXPECT_FALSE(platform::utf16_to_code_page_exact(u"\u0080", 1251));
+  EXPECT_EQ(platform::utf16_to_code_page_exact(u"\u4E2D", platform::kCodePageUtf8), "\xE4\xB8\xAD");
 }
 
 TEST(CodePage, FailsOnlyWhenTheOutputDoesNotFit) {

@@ -99,6 +99,23 @@ TEST_F(FilePage, OkHandsBackTheKeyFilePassphraseAndUserId) {
   EXPECT_EQ(Stored().KeyIndex, 2u);
 }
 
+TEST_F(FilePage, TypedPassphraseIsHandedBackInTheAnsiPageOrNotAtAll) {
+  Store();
+  ui_test::ScopedLocale locale("C.UTF-8", 1033);
+  const struct {
+    const char* typed;
+    const char* passphrase;
+  } cases[] = {{"Пароль", "\xCF\xE0\xF0\xEE\xEB\xFC"}, {"pass\u4E2D", ""}};  // "?" would open no key
+  for (const auto& c : cases) {
+    CSignDlgImp dialog;
+    EXPECT_EQ(Show(dialog, [&](ScriptedDialog& d) {
+      d.SetText(kPassphrase, c.typed);
+      d.PressEnter();
+    }), 1);
+    EXPECT_EQ(dialog.Passphrase(), c.passphrase) << c.typed;
+  }
+}
+
 TEST_F(FilePage, AskAgainItemGivesTheSeconds) {
   const struct {
     uint32_t reask_index;
@@ -214,17 +231,18 @@ TEST_F(FilePage, KeyManagementSelectionBecomesTheKeyAndTheListIsSavedOnClose) {
   EXPECT_EQ(saved.At(2)->name, "Petr");
 }
 
-TEST_F(FilePage, RussianTextsAreShownInCodePage1251) {
-  ui_test::ScopedLocale russian = ui_test::Russian();
+TEST_F(FilePage, RussianTextsReachTheBackendWholeWhateverTheAnsiCodePage) {
   config.language = 1049;
   Store();
-  CSignDlgImp dialog;
-  Show(dialog, [](ScriptedDialog& d) {
-    // "Идентификация пользователя", "Закрытый ключ: Ivanov", "Управление ключами"
-    EXPECT_EQ(d.Caption(), "\xC8\xE4\xE5\xED\xF2\xE8\xF4\xE8\xEA\xE0\xF6\xE8\xFF "
-                           "\xEF\xEE\xEB\xFC\xE7\xEE\xE2\xE0\xF2\xE5\xEB\xFF 1.0.0.345");
-    EXPECT_EQ(d.Text(kKeyLabel), "\xC7\xE0\xEA\xF0\xFB\xF2\xFB\xE9 \xEA\xEB\xFE\xF7: Ivanov");
-    EXPECT_EQ(d.Text(kSettings), "\xD3\xEF\xF0\xE0\xE2\xEB\xE5\xED\xE8\xE5 \xEA\xEB\xFE\xF7\xE0\xEC\xE8");
-    d.PressEscape();
-  });
+  for (const char* locale : {"ru_RU.UTF-8", "C.UTF-8", "en_US.UTF-8", "de_DE.UTF-8"}) {
+    ui_test::ScopedLocale russian(locale, 1049);
+    CSignDlgImp dialog;
+    Show(dialog, [&](ScriptedDialog& d) {
+      EXPECT_EQ(d.Caption(), "Идентификация пользователя 1.0.0.345") << locale;
+      EXPECT_EQ(d.Text(kKeyLabel), "Закрытый ключ: Ivanov") << locale;
+      EXPECT_EQ(d.Text(kSettings), "Управление ключами") << locale;
+      EXPECT_EQ(d.Items(kReask)[0], "Никогда") << locale;
+      d.PressEscape();
+    });
+  }
 }

@@ -53,6 +53,11 @@ TEST_F(SignerTest, SessionIsHeldInTheAnsiCodePage) {
   // 127 Cyrillic letters fit in 254 bytes of 1251, not in 254 bytes of UTF-8: the page counts bytes.
   signer.put_Session(std::u16string(254, u'Ж'));
   EXPECT_EQ(std::string(signer.session_field()).size(), 254u);
+  // On a Western page the field holds "?" for the letters, the read-back does not.
+  ScopedEnv western("LANG", "de_DE.UTF-8");
+  signer.put_Session(u"Сессия 1");
+  signer.get_Session(&back);
+  EXPECT_EQ(back, u"Сессия 1");
 }
 
 TEST_F(SignerTest, LanguageIsEnglishOnlyForExactlyEn) {

@@ -57,6 +57,34 @@ TEST_F(OtherOperations, StatementRequestText) {
   EXPECT_TRUE(ui_.Shown().empty());
 }
 
+TEST_F(OtherOperations, RussianStatementRequestIsSignedIn1251OrRefusedWhereThePageCannotHoldIt) {
+  OpenFixtureKey();
+  SetUserName("IVANOV");
+  ui::SetThreadUiLanguage(1049);
+  std::u16string result;
+  EXPECT_EQ(signer_.GetStatement(u"01.03.2024", u"31.03.2024", &result), kStatusOk);
+  // "ВЕРСИЯ: 02", "ЗАПРОС НА ВЫПИСКУ", "КЛИЕНТ: IVANOV ... ОТ ... ДО ..." in code page 1251.
+  EXPECT_EQ(VerifiedText(platform::utf16_to_code_page(result, 1251).value_or(""), kFixtureSerial),
+            platform::utf16_to_code_page(u"ВЕРСИЯ: 02\r\nЗАПРОС НА ВЫПИСКУ\r\nКЛИЕНТ: IVANOV               "
+                                         u"ОТ 01/03/2024 ДО 31/03/2024", 1251).value());
+  EXPECT_EQ(signer_.Error(), 0);
+
+  const struct {
+    const char* lang;
+    std::u16string from;
+  } refused[] = {{"de_DE.UTF-8", u"01.03.2024"}, {"C.UTF-8", u"01.03.2024\u4E2D"}};
+  for (const auto& c : refused) {
+    ScopedEnv lang("LANG", c.lang);
+    ui_.message_boxes.clear();
+    result = u"untouched";
+    EXPECT_EQ(signer_.GetStatement(c.from, u"31.03.2024", &result), kStatusOk);
+    EXPECT_EQ(result, u"") << c.lang;
+    EXPECT_EQ(signer_.Error(), kErrorUnrepresentableText) << c.lang;
+    ASSERT_EQ(ui_.message_boxes.size(), 1u) << c.lang;
+    EXPECT_EQ(ui_.message_boxes[0].text_id, 168);
+  }
+}
+
 TEST_F(OtherOperations, StatementDatesComeFromTheDialogWhenOneIsMissing) {
   OpenFixtureKey();
   SetUserName("IVANOV");

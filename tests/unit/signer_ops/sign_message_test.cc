@@ -101,6 +101,72 @@ TEST_F(SignMessageTest, AnsiModeSignsTheCodePageBytes) {
   EXPECT_EQ(SignedText(result, kFixtureSerial), hashed + "AUTH=" + Auth(hashed, kFixtureSerial) + "\r\n");
 }
 
+TEST_F(SignMessageTest, RussianHeaderAndMessageAreSignedIn1251UnderAnEnglishLocale) {
+  OpenFixtureKey();
+  ui::SetThreadUiLanguage(1049);
+  SetUserName("IVANOV");
+  signer_.put_Customer(1);
+  // "ПОКУПАТЕЛЬ: IVANOV ..." and "Оплата 10" in code page 1251.
+  const std::string hashed =
+      "\xCF\xCE\xCA\xD3\xCF\xC0\xD2\xC5\xCB\xDC: IVANOV              \r\n\xCE\xEF\xEB\xE0\xF2\xE0 10\r\n";
+  EXPECT_EQ(SignedText(Sign(u"Оплата 10"), kFixtureSerial), hashed + "AUTH=" + Auth(hashed, kFixtureSerial) + "\r\n");
+  EXPECT_EQ(signer_.Error(), 0);
+}
+
+TEST_F(SignMessageTest, TextTheAnsiPageCannotHoldIsRefusedAndNothingSigned) {
+  const struct {
+    const char* what;
+    const char* lang;
+    uint16_t ui_language;
+    bool open_key;  // false: the refusal must come before anyone is asked for a key
+    int32_t customer, op;
+    std::u16string session, message;
+  } cases[] = {
+      {"CJK message, 1251", "en_US.UTF-8", 1033, false, 0, 0, u"", u"pay \u4E2D 10"},
+      {"emoji message, 1251", "C.UTF-8", 1049, false, 0, 0, u"", u"pay \U0001F600"},
+      {"Cyrillic message, 1252", "de_DE.UTF-8", 1033, false, 0, 0, u"", u"Оплата 10"},
+      {"Russian customer header, 1252", "de_DE.UTF-8", 1049, true, 1, 0, u"", u"Pay 10"},
+      {"session holding CJK, 1251", "en_US.UTF-8", 1033, true, 0, 1, u"S\u4E2D", u"Pay 10"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScopedEnv lang("LANG", c.lang);
+    CCryptoInitializer::Instance().CloseKey();
+    if (c.open_key) OpenFixtureKey();
+    ui::SetThreadUiLanguage(c.ui_language);
+    SetUserName("IVANOV");
+    signer_.put_Customer(c.customer);
+    signer_.put_Operator(c.op);
+    signer_.put_Session(c.session);
+    ui_.message_boxes.clear();
+    PacketCounter = 0;
+
+    EXPECT_EQ(Sign(c.message), u"");
+    EXPECT_EQ(signer_.Error(), kErrorUnrepresentableText);
+    EXPECT_TRUE(ui_.Shown().empty());
+    ASSERT_EQ(ui_.message_boxes.size(), 1u);
+    EXPECT_EQ(ui_.message_boxes[0].text_id, 168);
+    EXPECT_EQ(ui_.message_boxes[0].text, ui::LoadResString(168));
+    EXPECT_EQ(ui_.message_boxes[0].type, ui::kMbOk | ui::kMbIconError);
+    EXPECT_EQ(PacketCounter, 0);  // a refused message takes no packet number
+  }
+}
+
+TEST_F(SignMessageTest, Utf8ModeSignsWhatTheAnsiPageCannotHold) {
+  ScopedEnv western("LANG", "de_DE.UTF-8");
+  OpenFixtureKey();
+  Config::Instance().useUtf8 = 1;
+  ui::SetThreadUiLanguage(1049);
+  SetUserName("IVANOV");
+  signer_.put_Operator(1);
+  signer_.put_Session(u"Сессия\u4E2D");
+  const std::string hashed =
+      "СЕССИЯ: Сессия\u4E2D             \r\nНОМЕР ПАКЕТА: 000000\r\nЧИСЛО КОМАНД: 000000\r\n"
+      "ПОЛЬЗОВАТЕЛЬ: IVANOV              \r\npay \u4E2D\r\n";
+  EXPECT_EQ(SignedText(Sign(u"pay \u4E2D"), kFixtureSerial), hashed + "AUTH=" + Auth(hashed, kFixtureSerial) + "\r\n");
+  EXPECT_EQ(signer_.Error(), 0);
+}
+
 TEST_F(SignMessageTest, RefusedWhileAnotherThreadHoldsTheLock) {
   OpenFixtureKey();
   signer_.set_Error(1008);

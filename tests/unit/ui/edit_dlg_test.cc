@@ -138,6 +138,30 @@ TEST_F(KeyManagement, RenameChangesOnlyTheNameAndOnlyWhenConfirmed) {
   EXPECT_EQ(keys.At(2)->path, petrov_path);
 }
 
+TEST_F(KeyManagement, NamesAreKeptInTheAnsiPageAndOneItCannotHoldIsRefused) {
+  config.KeyIndex = 2;
+  ui.ExpectDialog(204, [](ScriptedDialog& d) {
+    d.SetText(210, "Пётр");
+    d.PressEnter();
+  });
+  ui.ExpectDialog(204, [](ScriptedDialog& d) {
+    EXPECT_EQ(d.Text(210), "Пётр");
+    d.SetText(210, "Пётр \u4E2D");
+    d.PressEnter();
+  });
+  Show([](ScriptedDialog& d) {
+    d.Click(kRename);
+    EXPECT_EQ(d.Items(kList)[2], "Пётр");
+    d.Click(kRename);
+    EXPECT_EQ(d.Items(kList)[2], "Пётр");
+    d.Click(1);
+  });
+  EXPECT_EQ(keys.At(2)->name, "\xCF\xB8\xF2\xF0");  // code page 1251, never "?"
+  ASSERT_EQ(ui.message_boxes.size(), 1u);
+  EXPECT_EQ(ui.message_boxes[0].text_id, 168);
+  EXPECT_EQ(ui.message_boxes[0].text, "The text holds a character that the ANSI code page cannot represent");
+}
+
 TEST_F(KeyManagement, ChangeOnATokenEntryAsksForTheSerialNumber) {
   config.KeyIndex = 1;
   ui.ExpectDialog(204, [](ScriptedDialog& d) {
@@ -244,13 +268,12 @@ TEST_F(KeyManagement, SpeaksRussian) {
   auto russian = ui_test::Russian();
   config.ReaskIndex = 1;
   Show([](ScriptedDialog& d) {
-    EXPECT_EQ(d.Caption(), "\xD3\xEF\xF0\xE0\xE2\xEB\xE5\xED\xE8\xE5 \xEA\xEB\xFE\xF7\xE0\xEC\xE8");  // Управление ключами
+    EXPECT_EQ(d.Caption(), "Управление ключами");
     d.Select(kList, 0);
-    // "Управление ключами - IVANOV" in code page 1251
-    EXPECT_EQ(d.Caption(), "\xD3\xEF\xF0\xE0\xE2\xEB\xE5\xED\xE8\xE5 \xEA\xEB\xFE\xF7\xE0\xEC\xE8 - IVANOV");
-    EXPECT_EQ(d.Items(kReask)[0], "\xCD\xE8\xEA\xEE\xE3\xE4\xE0");  // Никогда
-    EXPECT_EQ(d.Items(kReask)[1], "1 \xEC\xE8\xED.");               // 1 мин.
-    EXPECT_EQ(d.Items(kReask)[9], "\xC2\xF1\xE5\xE3\xE4\xE0");      // Всегда
+    EXPECT_EQ(d.Caption(), "Управление ключами - IVANOV");
+    EXPECT_EQ(d.Items(kReask)[0], "Никогда");
+    EXPECT_EQ(d.Items(kReask)[1], "1 мин.");
+    EXPECT_EQ(d.Items(kReask)[9], "Всегда");
     d.PressEscape();
   });
 }

@@ -85,7 +85,7 @@ TEST_F(Dialogs, ChooseKeyFileTalksRussianInRussian) {
   ui.ExpectFileDialog(std::nullopt);
   ChooseKeyFile(path, sizeof path);
   ASSERT_EQ(ui.FileRequests().size(), 1u);
-  EXPECT_EQ(ui.FileRequests()[0].title, "\xC2\xFB\xE1\xEE\xF0 \xF4\xE0\xE9\xEB\xE0 \xEA\xEB\xFE\xF7\xE0");
+  EXPECT_EQ(ui.FileRequests()[0].title, "Выбор файла ключа");
   EXPECT_EQ(ui.FileRequests()[0].filters.size(), 3u);
 }
 
@@ -137,7 +137,7 @@ TEST_F(Dialogs, RussianStatementDialog) {
   auto russian = ui_test::Russian();
   CStateDlgImp dates;
   ui.ExpectDialog(205, [](ScriptedDialog& d) {
-    EXPECT_EQ(d.Caption(), "\xC7\xE0\xEF\xF0\xEE\xF1 \xED\xE0 \xE2\xFB\xEF\xE8\xF1\xEA\xF3");  // Запрос на выписку
+    EXPECT_EQ(d.Caption(), "Запрос на выписку");
     d.PressEscape();
   });
   dates.DoModal(205, nullptr);

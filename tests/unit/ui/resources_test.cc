@@ -10,14 +10,14 @@
 using namespace ui;
 
 TEST(StringTable, HoldsEveryIdInBothLanguages) {
-  for (int id = 100; id <= 167; ++id) {
+  for (int id = 100; id <= 168; ++id) {
     ASSERT_NE(ResourceStringUtf8(id, 1033), nullptr) << id;
     ASSERT_NE(ResourceStringUtf8(id, 1049), nullptr) << id;
     EXPECT_STRNE(ResourceStringUtf8(id, 1033), "") << id;
     EXPECT_STRNE(ResourceStringUtf8(id, 1049), "") << id;
   }
   EXPECT_EQ(ResourceStringUtf8(99, 1033), nullptr);
-  EXPECT_EQ(ResourceStringUtf8(168, 1049), nullptr);
+  EXPECT_EQ(ResourceStringUtf8(169, 1049), nullptr);
 }
 
 TEST(StringTable, KeepsTheShippedTextsAsTheyAre) {
@@ -47,23 +47,19 @@ TEST(StringTable, KeepsTheShippedTextsAsTheyAre) {
   }
 }
 
-TEST(LoadResString, FollowsTheThreadLanguageAndTheAnsiCodePage) {
+TEST(LoadResString, FollowsTheThreadLanguageInUtf8WhateverTheAnsiCodePage) {
   {
     auto locale = ui_test::English();
     EXPECT_EQ(LoadResString(105), "Local file");
     EXPECT_EQ(LoadResString(99), "");
   }
-  {
-    auto locale = ui_test::Russian();
-    EXPECT_EQ(LoadResString(105), "\xC4\xE8\xF1\xEA");  // "Диск" in code page 1251
-    EXPECT_EQ(LoadResString(123), "\xCD\xE8\xEA\xEE\xE3\xE4\xE0");  // "Никогда"
-    EXPECT_EQ(LoadResString(100), "velixcom");
-  }
-  {
-    // Russian texts on a Western system lose their letters like MultiByte
-    // conversions do; the rest survives.
-    ui_test::ScopedLocale western("en_US.UTF-8", 1049);
-    EXPECT_EQ(LoadResString(124), "%d ???.");
+  // Russian texts reach the dialogs whole under a Cyrillic, an English, a C and
+  // a Western European locale alike.
+  for (const char* locale : {"ru_RU.UTF-8", "en_US.UTF-8", "C.UTF-8", "de_DE.UTF-8"}) {
+    ui_test::ScopedLocale russian(locale, 1049);
+    EXPECT_EQ(LoadResString(105), "Диск") << locale;
+    EXPECT_EQ(LoadResString(124), "%d мин.") << locale;
+    EXPECT_EQ(LoadResString(100), "velixcom") << locale;
   }
 }
 

@@ -215,7 +215,7 @@ intptr_t QtDialogWindow::Run() {
 
 void QtDialogWindow::SetCaption(const std::string& text) { setWindowTitle(FromBytes(text)); }
 
-std::string QtDialogWindow::Caption() const { return ToAnsi(windowTitle()); }
+std::string QtDialogWindow::Caption() const { return ToUtf8(windowTitle()); }
 
 void QtDialogWindow::EndDialog(intptr_t result) {
   if (ended_) return;
@@ -316,13 +316,13 @@ std::string QtDialogWindow::ItemText(int id) const {
   const Control* c = Find(id);
   if (c == nullptr) return "";
   QWidget* w = c->widget;
-  if (auto* label = qobject_cast<QLabel*>(w)) return ToAnsi(label->text());
-  if (auto* button = qobject_cast<QAbstractButton*>(w)) return ToAnsi(button->text());
-  if (auto* edit = qobject_cast<QLineEdit*>(w)) return ToAnsi(edit->text());
-  if (auto* date = qobject_cast<QDateEdit*>(w)) return ToAnsi(date->text());
-  if (auto* combo = qobject_cast<QComboBox*>(w)) return ToAnsi(combo->currentText());
+  if (auto* label = qobject_cast<QLabel*>(w)) return ToUtf8(label->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(w)) return ToUtf8(button->text());
+  if (auto* edit = qobject_cast<QLineEdit*>(w)) return ToUtf8(edit->text());
+  if (auto* date = qobject_cast<QDateEdit*>(w)) return ToUtf8(date->text());
+  if (auto* combo = qobject_cast<QComboBox*>(w)) return ToUtf8(combo->currentText());
   if (auto* list = qobject_cast<QListWidget*>(w)) {
-    return list->currentItem() ? ToAnsi(list->currentItem()->text()) : "";
+    return list->currentItem() ? ToUtf8(list->currentItem()->text()) : "";
   }
   return "";
 }
@@ -431,10 +431,10 @@ int QtDialogWindow::ItemCount(int id) const {
 std::string QtDialogWindow::ItemTextAt(int id, int index) const {
   QWidget* w = Item(id);
   if (auto* combo = qobject_cast<QComboBox*>(w)) {
-    return index >= 0 && index < combo->count() ? ToAnsi(combo->itemText(index)) : "";
+    return index >= 0 && index < combo->count() ? ToUtf8(combo->itemText(index)) : "";
   }
   if (auto* list = qobject_cast<QListWidget*>(w)) {
-    return index >= 0 && index < list->count() ? ToAnsi(list->item(index)->text()) : "";
+    return index >= 0 && index < list->count() ? ToUtf8(list->item(index)->text()) : "";
   }
   return "";
 }

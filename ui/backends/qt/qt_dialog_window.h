@@ -32,7 +32,7 @@ class QtDialogWindow : public QDialog, public DialogWindow {
   PixelRect ScreenRect() const override;
   void MoveTo(int screen_left, int screen_top) override;
   bool HasItem(int id) const override { return Item(id) != nullptr; }
-  void SetItemText(int id, const std::string& text, int code_page = kAnsiCodePage) override;
+  void SetItemText(int id, const std::string& text, int code_page = kUtf8Text) override;
   std::string ItemText(int id) const override;
   void ShowItem(int id, bool show) override;
   bool IsItemVisible(int id) const override;
@@ -45,7 +45,7 @@ class QtDialogWindow : public QDialog, public DialogWindow {
   void SetCheck(int id, bool checked) override;
   bool IsChecked(int id) const override;
   void ResetContent(int id) override;
-  int AddItem(int id, const std::string& text, intptr_t data, int code_page = kAnsiCodePage) override;
+  int AddItem(int id, const std::string& text, intptr_t data, int code_page = kUtf8Text) override;
   int ItemCount(int id) const override;
   std::string ItemTextAt(int id, int index) const override;
   intptr_t ItemData(int id, int index) const override;

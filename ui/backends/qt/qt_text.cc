@@ -5,14 +5,11 @@
 namespace ui::qt {
 
 QString FromBytes(const std::string& text, int code_page) {
-  const unsigned page = code_page == kAnsiCodePage ? platform::ansi_code_page() : unsigned(code_page);
-  const std::u16string wide = platform::code_page_to_utf16(text, page);
+  if (code_page == kUtf8Text) return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+  const std::u16string wide = platform::code_page_to_utf16(text, unsigned(code_page));
   return QString::fromUtf16(wide.data(), static_cast<int>(wide.size()));
 }
 
-std::string ToAnsi(const QString& text) {
-  const std::u16string wide(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
-  return platform::utf16_to_ansi(wide).value_or("");
-}
+std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 }  // namespace ui::qt

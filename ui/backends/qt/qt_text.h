@@ -8,9 +8,9 @@
 
 namespace ui::qt {
 
-// A text in `code_page` (kAnsiCodePage: the ANSI code page) as a QString.
-QString FromBytes(const std::string& text, int code_page = kAnsiCodePage);
-// A QString in the ANSI code page; characters it cannot hold become "?".
-std::string ToAnsi(const QString& text);
+// A text in `code_page` (kUtf8Text: UTF-8) as a QString.
+QString FromBytes(const std::string& text, int code_page = kUtf8Text);
+// A QString in UTF-8, the dialogs' own encoding.
+std::string ToUtf8(const QString& text);
 
 }  // namespace ui::qt

@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/codepage.h"
 #include "settings/config.h"
 #include "settings/key_list.h"
 #include "ui/backends/qt/qt_backend.h"
@@ -140,7 +141,8 @@ void RenderAll() {
 
   KeyList keys;
   keys.Append("IVANOV", "/home/user/keys/secret.key");
-  keys.Append(LoadResString(153), "/home/user/keys/old/secret.key");
+  // Key names are kept in the ANSI code page.
+  keys.Append(platform::utf8_to_ansi_exact(LoadResString(153)).value_or("old"), "/home/user/keys/old/secret.key");
   keys.Append("Token", "12345678");
   CEditDlgImp edit;
   edit.SetKeyList(&keys);
@@ -169,9 +171,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Texts reach the dialogs in the ANSI code page, which follows the locale:
-  // Russian ones need a Cyrillic page.
-  if (std::string(argv[2]) == "ru") qputenv("LC_ALL", "ru_RU.UTF-8");
   // The settings the authorization dialog loads and saves live in a registry
   // of this run, never in the user's own.
   QTemporaryDir settings;

@@ -23,26 +23,21 @@ constexpr int kScreenHeight = 768;
 int ToPixelsX(int units) { return units * kBaseX / 4; }
 int ToPixelsY(int units) { return units * kBaseY / 8; }
 
-// Lower case for ASCII and for the Cyrillic letters of code page 1251.
-unsigned char FoldCase(unsigned char c) {
-  if (c >= 'A' && c <= 'Z') return c + 32;
-  if (c >= 0xC0 && c <= 0xDF) return c + 32;
-  if (c == 0xA8) return 0xB8;
-  return c;
+// A UTF-8 text in lower case, for ASCII and the Russian letters.
+std::u16string Folded(const std::string& text) {
+  std::u16string wide = platform::utf8_to_utf16(text);
+  for (char16_t& c : wide) {
+    if ((c >= u'A' && c <= u'Z') || (c >= u'\u0410' && c <= u'\u042F')) c += 0x20;
+    if (c == u'\u0401') c = u'\u0451';
+  }
+  return wide;
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
-  if (prefix.size() > text.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (FoldCase(text[i]) != FoldCase(prefix[i])) return false;
-  }
-  return true;
+  return Folded(text).starts_with(Folded(prefix));
 }
 
-bool LessNoCase(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return FoldCase(x) < FoldCase(y); });
-}
+bool LessNoCase(const std::string& a, const std::string& b) { return Folded(a) < Folded(b); }
 
 bool IsList(ControlKind kind) {
   return kind == ControlKind::ListBox || kind == ControlKind::DropDownList ||
@@ -65,9 +60,7 @@ std::string TodayDottedDate() {
 ScriptedDialog::ScriptedDialog(ScriptedBackend* backend, DialogLayout layout, DialogWindow* parent,
                                DialogProc proc)
     : backend_(backend), layout_(std::move(layout)), parent_(parent), proc_(proc) {
-  // Captions are read back in the ANSI code page, as every other text.
-  caption_ = platform::convert_code_page(layout_.caption, platform::kCodePageUtf8, platform::ansi_code_page())
-                 .value_or("");
+  caption_ = layout_.caption;
   const int width = ToPixelsX(layout_.width);
   const int height = ToPixelsY(layout_.height);
   screen_ = {(kScreenWidth - width) / 2, (kScreenHeight - height) / 2, 0, 0};
@@ -148,7 +141,7 @@ void ScriptedDialog::SetText(int id, const std::string& text) {
   Control* c = Reachable(id, "typing");
   if (c == nullptr) return;
   c->text = text;
-  c->code_page = kAnsiCodePage;
+  c->code_page = kUtf8Text;
   Command(id, c->layout.kind == ControlKind::ComboBox ? kComboEditChange : kEditChange);
 }
 
@@ -249,7 +242,7 @@ void ScriptedDialog::SystemCommand() {
 
 int ScriptedDialog::TextCodePage(int id) const {
   const Control* c = Find(id);
-  return c ? c->code_page : kAnsiCodePage;
+  return c ? c->code_page : kUtf8Text;
 }
 
 bool ScriptedDialog::IsEnabled(int id) const {
@@ -414,7 +407,7 @@ int ScriptedDialog::InsertTab(int id, int index, const std::string& text) {
   Control* c = Find(id);
   if (c == nullptr || c->layout.kind != ControlKind::TabControl) return -1;
   index = std::clamp(index, 0, static_cast<int>(c->items.size()));
-  c->items.insert(c->items.begin() + index, Item{text, 0, kAnsiCodePage});
+  c->items.insert(c->items.begin() + index, Item{text, 0, kUtf8Text});
   if (c->current < 0) c->current = 0;
   else if (c->current >= index && c->items.size() > 1) ++c->current;
   return index;
