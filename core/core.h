@@ -85,6 +85,10 @@ enum CtrlCommand : int {
   CTRL_TOKEN_INFO_EXT = 18,     // int* out
   CTRL_PIN_FINAL_TRY = 19,      // -
   CTRL_PIN_LOCKED = 20,         // -
+  // The PKCS#11 token flags (CKF_*) of token `index`, and its serial number
+  // (16 characters, blanks removed) into out when out is not null: the flags
+  // (not negative), or -1 no such token, -2 token information unreadable.
+  CTRL_TOKEN_FLAGS = 21,        // int index, char* out (17 bytes)
 };
 
 // Core session.
