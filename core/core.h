@@ -91,6 +91,16 @@ enum CtrlCommand : int {
   CTRL_TOKEN_FLAGS = 21,        // int index, char* out (17 bytes)
 };
 
+// Token flags of CTRL_TOKEN_FLAGS that the dialogs look at (the PKCS#11 values).
+enum TokenFlag : int {
+  TOKEN_WRITE_PROTECTED = 0x00000002,
+  TOKEN_PIN_PAD = 0x00000100,  // CKF_PROTECTED_AUTHENTICATION_PATH
+  TOKEN_INITIALIZED = 0x00000400,
+  TOKEN_PIN_COUNT_LOW = 0x00010000,
+  TOKEN_PIN_FINAL_TRY = 0x00020000,
+  TOKEN_PIN_LOCKED = 0x00040000,
+};
+
 // Core session.
 int core_init();
 int core_done();

@@ -76,7 +76,9 @@ bool Authorize(CSigner& signer) {
   }
 
   const Config& config = Config::Instance();
-  if ((dialog.KeyPath().empty() && config.eTokenKeySerial == 0) || dialog.Passphrase().empty()) {
+  // A token whose reader has a PIN pad is opened without a passphrase.
+  if ((dialog.KeyPath().empty() && config.eTokenKeySerial == 0) ||
+      (dialog.Passphrase().empty() && !dialog.PinPadLogin())) {
     signer.set_Error(kErrorBadInput);
     ShowOperationError(kStringBadInput, kStringError);
     return false;

@@ -58,6 +58,8 @@ intptr_t CSignDlg::OnInitDialog() {
   if (Window()->TabCount(kTab) == 1) {
     DebugLog("interface without tokens run");
     ApplyLayoutWithoutTokens();
+    // A stored token choice outlives a run without the token.
+    keep_token_choice_ = config.KeyType != 0 && !config.tokenName.empty();
     config.KeyType = 0;
   } else if (config.KeyType != 0) {
     Window()->SetCurrentTab(kTab, 1);
@@ -112,7 +114,7 @@ bool CSignDlg::OnOK() {
   Config& config = Config::Instance();
   const bool accepted = config.KeyType == 0 ? AcceptFilePage() : AcceptTokenPage();
   if (!accepted) return false;
-  config.Save();
+  SaveChoices();
   reask_seconds_ = ui::ReaskSeconds(config.ReaskIndex);
   return true;
 }
@@ -130,7 +132,7 @@ bool CSignDlg::OnRefresh() {
   // Only the indicator beside the visible password field is shown.
   const bool file_page = Config::Instance().KeyType == 0;
   ShowItem(kFileLayoutIndicator, file_page);
-  ShowItem(kTokenLayoutIndicator, !file_page);
+  ShowItem(kTokenLayoutIndicator, !file_page && token_state_ != TokenState::kPinPad);
   Window()->SetItemText(kFileLayoutIndicator, language);
   Window()->SetItemText(kTokenLayoutIndicator, language);
   return true;

@@ -51,6 +51,10 @@ void CSignDlg::SwitchPage() {
 }
 
 void CSignDlg::FocusPasswordField() {
+  if (token_state_ == TokenState::kPinPad && Config::Instance().KeyType != 0) {
+    Window()->SetFocus(kCmdOk);
+    return;
+  }
   Window()->SetFocus(Config::Instance().KeyType != 0 ? kTokenPassword : kPassphrase);
 }
 
@@ -88,6 +92,7 @@ void CSignDlg::RebuildPage(const KeyListEntry* preselected) {
     if (named) w->SetItemText(kKeyLabel, FormatResString(kSecretKeyString, preselected->name));
     ShowItem(kKeyLabel, named);
   }
+  ShowTokenState();
   OnRefresh();
 }
 

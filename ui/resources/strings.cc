@@ -88,6 +88,11 @@ constexpr StringEntry kStrings[] = {
      "Невозможно записать открытый ключ в буфер public.iks!"},
     {163, "Key size can be 512, 1024 or 2048 bits", "Размерность ключа должна быть 512, 1024 или 2048"},
     {164, "Enter key serial number", "Укажите серийный номер ключа"},
+    {165, "The PIN is locked", "PIN-код заблокирован"},
+    {166, "Last PIN try: a wrong PIN locks the token", "Последняя попытка: неверный PIN заблокирует токен"},
+    {167, "Few PIN tries left", "Осталось мало попыток ввода PIN-кода"},
+    {168, "Enter the PIN on the reader", "Введите PIN-код на считывателе"},
+    {169, "Insert the token or choose a key file", "Вставьте токен или выберите файл ключа"},
 };
 
 // Lookup indexes the table by id, so the table must hold every id once, in order.

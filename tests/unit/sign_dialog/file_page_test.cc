@@ -228,3 +228,37 @@ TEST_F(FilePage, RussianTextsAreShownInCodePage1251) {
     d.PressEscape();
   });
 }
+
+TEST_F(FilePage, AbsentTokenIsNamedAndAFileKeyLeavesTheTokenChoiceStored) {
+  constexpr int kTokenNotice = 494;
+  config.KeyIndex = 0;
+  config.KeyType = 1;
+  config.tokenName = "ModelX\\Office (0042)";
+  config.eTokenKeySerial = 777;
+  Store();
+  CSignDlgImp dialog;
+  EXPECT_EQ(Show(dialog, [](ScriptedDialog& d) {
+    EXPECT_TRUE(d.IsVisible(kTokenNotice));
+    EXPECT_EQ(d.Text(kTokenNotice), "Insert the token or choose a key file");
+    d.SetText(kPassphrase, "secret");
+    d.PressEnter();
+  }), 1);
+  EXPECT_EQ(dialog.KeyPath(), ivanov);
+  // The key in use is a file key; the stored choice still names the token.
+  EXPECT_EQ(config.KeyType, 0);
+  const Config stored = Stored();
+  EXPECT_EQ(stored.KeyType, 1);
+  EXPECT_EQ(stored.tokenName, "ModelX\\Office (0042)");
+  EXPECT_EQ(stored.eTokenKeySerial, 777u);
+  EXPECT_EQ(stored.KeyIndex, 0u);
+
+  // Without a stored token there is nothing to insert.
+  config.KeyType = 0;
+  config.tokenName.clear();
+  Store();
+  CSignDlgImp plain;
+  Show(plain, [](ScriptedDialog& d) {
+    EXPECT_FALSE(d.IsVisible(kTokenNotice));
+    d.PressEscape();
+  });
+}

@@ -206,8 +206,8 @@ class RussianTokenPage : public sign_dialog_test::TokenDialogTest {
 TEST_F(RussianTokenPage, TokenNamesAreShownInTheAnsiPageAndStoredInUtf8) {
   config.language = 1049;
   StoreTokenChoice(778);
-  const std::string ansi_name = token_name.substr(0, token_name.size() - label_.size()) +
-                                "\xD2\xEE\xEA\xE5\xED";  // "Токен" in code page 1251
+  std::string ansi_name = token_name;
+  ansi_name.replace(ansi_name.find(label_), label_.size(), "\xD2\xEE\xEA\xE5\xED");  // "Токен" in code page 1251
   CSignDlgImp dialog;
   EXPECT_EQ(Show(dialog, [&](ScriptedDialog& d) {
     EXPECT_EQ(d.Tabs(kTab), (std::vector<std::string>{"\xC4\xE8\xF1\xEA", "Token"}));  // "Диск"
