@@ -247,6 +247,14 @@ PixelRect QtDialogWindow::ScreenRect() const {
 
 void QtDialogWindow::MoveTo(int screen_left, int screen_top) { move(screen_left, screen_top); }
 
+PixelRect QtDialogWindow::AvailableScreenArea() const {
+  const QScreen* screen = QGuiApplication::screenAt(frameGeometry().center());
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return {};
+  const QRect r = screen->availableGeometry();
+  return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
 bool QtDialogWindow::event(QEvent* event) {
   switch (event->type()) {
     case QEvent::WindowActivate:
