@@ -70,6 +70,9 @@ bool Authorize(CSigner& signer) {
 
   std::memset(CurrentUserName, 0, sizeof CurrentUserName);
   ui::CSignDlgImp dialog(VersionOf(signer));
+  // velixhost handles one request a process: an open key never outlives it,
+  // so "Ask again" could not be honoured there.
+  dialog.SetOffersReask(signer.flavour() == SignerFlavour::kComServer);
   if (dialog.DoModal(ui::CSignDlg::kTemplateId, nullptr) != kDialogOk) {
     signer.set_Error(kErrorCancelled);
     return false;

@@ -67,6 +67,9 @@ class CSignDlg : public CDialog {
   // The chosen token's reader has a PIN pad: the passphrase is empty and the
   // token asks the user itself.
   bool PinPadLogin() const { return pin_pad_login_; }
+  // Whether the "Ask again" choice is offered (velixcom); velixhost ends with
+  // each request, so it hides the choice and keeps the stored value.
+  void SetOffersReask(bool offers) { offers_reask_ = offers; }
 
   // The name a token is listed under: model\label and the serial number, so
   // that two tokens of one model differ; empty for a token that cannot be
@@ -133,6 +136,7 @@ class CSignDlg : public CDialog {
   int32_t token_engine_ = 2;
   int32_t token_index_ = 0;
   bool pin_pad_login_ = false;
+  bool offers_reask_ = true;
   TokenState token_state_ = TokenState::kUsual;
   // The stored choice was a token that is not present, and the dialog fell
   // back to key files without the user choosing so.

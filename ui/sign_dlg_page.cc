@@ -76,6 +76,11 @@ void CSignDlg::RebuildPage(const KeyListEntry* preselected) {
     }
   }
   FillReaskList(w, kReaskList, config.ReaskIndex);
+  if (!offers_reask_) {
+    // The list keeps the stored item, so OK stores the same value again.
+    ShowItem(kReaskLabel, false);
+    ShowItem(kReaskList, false);
+  }
 
   const int tabs = w->TabCount(kTab);
   const bool file_page = config.KeyType == 0;

@@ -138,3 +138,22 @@ TEST_F(TokenStatePage, TwoTokensOfOneModelDifferAndEmptySlotsAreNotListed) {
     d.PressEscape();
   });
 }
+
+TEST_F(TokenStatePage, AskAgainIsOfferedByVelixcomOnly) {
+  Generate(777, "Token User");
+  config.ReaskIndex = 3;
+  StoreTokenChoice(777);
+  for (const SignerFlavour flavour : {SignerFlavour::kHost, SignerFlavour::kComServer}) {
+    const bool offered = flavour == SignerFlavour::kComServer;
+    CSigner signer(flavour);
+    ui.ExpectDialog(CSignDlg::kTemplateId, [&](ScriptedDialog& d) {
+      EXPECT_EQ(d.IsVisible(204), offered);
+      EXPECT_EQ(d.IsVisible(489), offered);
+      d.SetText(kTokenPassword, kTokenPin);
+      d.PressEnter();
+    });
+    EXPECT_TRUE(Authorize(signer));
+    CCryptoInitializer::Instance().CloseKey();
+    EXPECT_EQ(Stored().ReaskIndex, 3u) << "the stored choice is kept for velixcom";
+  }
+}
