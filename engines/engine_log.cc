@@ -8,18 +8,27 @@ namespace {
 
 constexpr size_t kMaxPendingLines = 256;  // enough for every engine's search report
 
-std::mutex g_mutex;
-EngineLogSink g_sink = nullptr;
-std::deque<std::string> g_pending;
+// Never destroyed: nothing runs at exit from a library (velixcom) that may
+// already be unloaded then.
+struct LogState {
+  std::mutex mutex;
+  EngineLogSink sink = nullptr;
+  std::deque<std::string> pending;
+};
+LogState& state() {
+  static LogState* const instance = new LogState;
+  return *instance;
+}
 
 }  // namespace
 
 void set_engine_log_sink(EngineLogSink sink) {
   std::deque<std::string> pending;
   {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_sink = sink;
-    if (sink != nullptr) pending.swap(g_pending);
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.sink = sink;
+    if (sink != nullptr) pending.swap(s.pending);
   }
   for (const std::string& line : pending) sink(line);
 }
@@ -27,11 +36,12 @@ void set_engine_log_sink(EngineLogSink sink) {
 void engine_log(const std::string& line) {
   EngineLogSink sink = nullptr;
   {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    sink = g_sink;
+    LogState& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    sink = s.sink;
     if (sink == nullptr) {
-      if (g_pending.size() == kMaxPendingLines) g_pending.pop_front();
-      g_pending.push_back(line);
+      if (s.pending.size() == kMaxPendingLines) s.pending.pop_front();
+      s.pending.push_back(line);
       return;
     }
   }

@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace platform {
 namespace {
 
-thread_local std::string t_last_error;
+// A plain buffer: a thread-local object with a destructor would have to be
+// destroyed after a library that links this file (velixcom) may be unloaded.
+thread_local char t_last_error[512];
 
 // The multiarch folder name of this build's target, as Debian names it.
 #if defined(__x86_64__)
@@ -68,13 +71,13 @@ std::string native_library_name(const char* name) {
 }
 
 LibraryHandle load_library(const char* name) {
-  t_last_error.clear();
+  t_last_error[0] = '\0';
   if (name == nullptr || *name == '\0') return nullptr;
   const std::string file = native_library_name(name);
   LibraryHandle handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
     const char* error = dlerror();
-    if (error != nullptr) t_last_error = error;
+    if (error != nullptr) std::snprintf(t_last_error, sizeof t_last_error, "%s", error);
   }
   return handle;
 }

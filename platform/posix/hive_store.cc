@@ -155,10 +155,16 @@ struct OpenBatch {
   Hive hives[2];
 };
 
-thread_local OpenBatch t_batch;
+// Made when a batch begins and freed when it ends: a thread-local object with
+// a destructor would keep a library that links this file (velixcom) from being
+// unloaded when its host closes it, and then be unloaded under its own exit
+// handlers.
+thread_local OpenBatch* t_batch = nullptr;
+
+bool in_batch() { return t_batch != nullptr && t_batch->depth > 0; }
 
 OpenBatch::Hive& batch_of(RegHive hive) {
-  return t_batch.hives[hive == RegHive::kClassesRoot ? 1 : 0];
+  return t_batch->hives[hive == RegHive::kClassesRoot ? 1 : 0];
 }
 
 }  // namespace
@@ -175,7 +181,7 @@ std::string hive_file_path(RegHive hive) {
 }
 
 HiveData load_hive(RegHive hive) {
-  if (t_batch.depth > 0 && batch_of(hive).data) return *batch_of(hive).data;
+  if (in_batch() && batch_of(hive).data) return *batch_of(hive).data;
   // Files are replaced by rename, so a reader sees a whole file without a lock.
   const std::optional<std::string> text = read_file(hive_file_path(hive));
   if (!text) return HiveData();
@@ -189,7 +195,7 @@ HiveData load_hive(RegHive hive) {
 
 long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed)>& change) {
   if (!make_directories(hive_directory())) return kRegCannotWrite;
-  if (t_batch.depth > 0) {
+  if (in_batch()) {
     OpenBatch::Hive& batch = batch_of(hive);
     if (!batch.data) {
       auto lock = std::make_unique<HiveLock>(hive);
@@ -213,10 +219,13 @@ long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed
              : kRegCannotWrite;
 }
 
-void begin_batch() { ++t_batch.depth; }
+void begin_batch() {
+  if (t_batch == nullptr) t_batch = new OpenBatch;
+  ++t_batch->depth;
+}
 
 void end_batch() {
-  if (--t_batch.depth > 0) return;
+  if (--t_batch->depth > 0) return;
   for (RegHive hive : {RegHive::kCurrentUser, RegHive::kClassesRoot}) {
     OpenBatch::Hive& batch = batch_of(hive);
     if (batch.data && batch.changed)
@@ -225,6 +234,8 @@ void end_batch() {
     batch.lock.reset();  // releases the hive to other writers
     batch.changed = false;
   }
+  delete t_batch;
+  t_batch = nullptr;
 }
 
 }  // namespace platform::posix
