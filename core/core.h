@@ -85,6 +85,20 @@ enum CtrlCommand : int {
   CTRL_TOKEN_INFO_EXT = 18,     // int* out
   CTRL_PIN_FINAL_TRY = 19,      // -
   CTRL_PIN_LOCKED = 20,         // -
+  // The PKCS#11 token flags (CKF_*) of token `index`, and its serial number
+  // (16 characters, blanks removed) into out when out is not null: the flags
+  // (not negative), or -1 no such token, -2 token information unreadable.
+  CTRL_TOKEN_FLAGS = 21,        // int index, char* out (17 bytes)
+};
+
+// Token flags of CTRL_TOKEN_FLAGS that the dialogs look at (the PKCS#11 values).
+enum TokenFlag : int {
+  TOKEN_WRITE_PROTECTED = 0x00000002,
+  TOKEN_PIN_PAD = 0x00000100,  // CKF_PROTECTED_AUTHENTICATION_PATH
+  TOKEN_INITIALIZED = 0x00000400,
+  TOKEN_PIN_COUNT_LOW = 0x00010000,
+  TOKEN_PIN_FINAL_TRY = 0x00020000,
+  TOKEN_PIN_LOCKED = 0x00040000,
 };
 
 // Core session.

@@ -88,6 +88,7 @@ int write_data(Context& ctx, const char* label, const uint8_t* data, int length)
 int delete_data(Context& ctx, const char* label);
 int token_info_ext(Context& ctx, int* out);
 int pin_flag(Context& ctx, CK_FLAGS flag);
+int token_flags(Context& ctx, int32_t index, char* serial_out);
 int init_token(Context& ctx, int32_t index);
 
 // --- key operations (pkcs11_keys.cc, pkcs11_manage.cc)

@@ -55,6 +55,22 @@ std::string trimmed_field(const CK_UTF8CHAR* field, size_t size) {
   return std::string(reinterpret_cast<const char*>(field), length);
 }
 
+}  // namespace
+
+int token_flags(Context& ctx, int32_t index, char* serial_out) {
+  CK_SLOT_ID slot = 0;
+  if (slot_of_token(ctx, index, &slot) != 0) return -1;
+  CK_TOKEN_INFO info;
+  if (ctx.functions->C_GetTokenInfo(slot, &info) != CKR_OK) return -2;
+  if (serial_out != nullptr) {
+    const std::string serial = trimmed_field(info.serialNumber, sizeof info.serialNumber);
+    std::memcpy(serial_out, serial.c_str(), serial.size() + 1);
+  }
+  return static_cast<int>(info.flags & 0x7fffffff);
+}
+
+namespace {
+
 int token_name(Context& ctx, int32_t index, char* out, int size) {
   CK_SLOT_ID slot = 0;
   if (slot_of_token(ctx, index, &slot) != 0) return -1;
@@ -139,6 +155,7 @@ int ctrl(Context& ctx, int command, va_list args) {
     case CTRL_DELETE_DATA:
     case CTRL_PIN_FINAL_TRY:
     case CTRL_PIN_LOCKED:
+    case CTRL_TOKEN_FLAGS:
       break;
     case CTRL_TOKEN_INFO_EXT:
       if (ctx.flavour == Flavour::kId) return CORE_E_NOT_SUPPORTED;
@@ -206,6 +223,10 @@ int ctrl(Context& ctx, int command, va_list args) {
       return pin_flag(ctx, CKF_USER_PIN_LOCKED);
     case CTRL_INIT_TOKEN:
       return init_token(ctx, va_arg(args, int));
+    case CTRL_TOKEN_FLAGS: {
+      const int index = va_arg(args, int);
+      return token_flags(ctx, index, va_arg(args, char*));
+    }
     default:
       return CORE_E_NOT_SUPPORTED;
   }

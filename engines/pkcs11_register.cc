@@ -2,6 +2,7 @@
 // context; the slots are thin functions bound to that context.
 #include "core/crypto.h"
 #include "engines/pkcs11_context.h"
+#include "engines/pkcs11_module_search.h"
 
 namespace pkcs11 {
 
@@ -105,16 +106,10 @@ void clear_entry(Context& ctx, EngineEntry* entry) {
   ctx.owner = nullptr;
 }
 
-struct Candidate {
-  const char* file_name;
-  int32_t flags;
-};
-
 }  // namespace
 
 }  // namespace pkcs11
 
-using pkcs11::Candidate;
 using pkcs11::Context;
 
 int pkcs11_register(EngineEntry* entry) {
@@ -125,13 +120,9 @@ int pkcs11_register(EngineEntry* entry) {
     // The library last tried before a reset is the only one tried again.
     entry->status = pkcs11::load_library(ctx, ctx.library_path.c_str());
   } else {
-    constexpr Candidate kCandidates[] = {{"jcPKCS11-2.dll", 4}, {"etpkcs11.dll", 0}};
-    for (const Candidate& candidate : kCandidates) {
-      ctx.library_path = candidate.file_name;
-      ctx.library_flags = candidate.flags;
-      entry->status = pkcs11::load_library(ctx, candidate.file_name);
-      if (entry->status == pkcs11::kLoaded) break;
-    }
+    entry->status = pkcs11::load_first_module(
+        ctx, pkcs11::module_candidates(ENGINE_PKCS11, {{"jcPKCS11-2.dll", 4}, {"etpkcs11.dll", 0}}, 0, true),
+        2);
   }
   pkcs11::finish_registration<pkcs11::g_standard>(entry);
   return 0;
@@ -144,14 +135,13 @@ int pkcs11_ext_register(EngineEntry* entry) {
   pkcs11::unload_library(ctx);
   ctx.owner = entry;
   ctx.pin_limit = 16;
-  ctx.library_flags = 1;
-  if (ctx.library_path.empty()) ctx.library_path = "rtPKCS11.dll";
-  entry->status = pkcs11::load_library_with_extension(ctx, ctx.library_path.c_str());
-  if (entry->status != pkcs11::kLoaded) {
-    ctx.library_flags = 2;
-    ctx.library_path = "ktPKCS11ECP.dll";
-    entry->status = pkcs11::load_library_with_extension(ctx, ctx.library_path.c_str());
-  }
+  // A recorded path takes the first vendor library's place.
+  const std::string first = ctx.library_path.empty() ? "rtPKCS11.dll" : ctx.library_path;
+  std::vector<pkcs11::ModuleCandidate> candidates{{first, 1}};
+  for (pkcs11::ModuleCandidate& c :
+       pkcs11::module_candidates(ENGINE_PKCS11_EXT, {{"rtPKCS11.dll", 1}, {"ktPKCS11ECP.dll", 2}}, 1, false))
+    if (c.path != first) candidates.push_back(std::move(c));
+  entry->status = pkcs11::load_first_module(ctx, candidates, 2);
   pkcs11::finish_registration<pkcs11::g_extended>(entry);
   return 0;
 }
@@ -165,8 +155,12 @@ int pkcs11_id_register(EngineEntry* entry) {
   Context& ctx = pkcs11::g_id;
   pkcs11::unload_library(ctx);
   ctx.owner = entry;
-  if (ctx.library_path.empty()) ctx.library_path = "isbc_pkcs11_main.dll";
-  entry->status = pkcs11::load_library(ctx, ctx.library_path.c_str());
+  const std::string first = ctx.library_path.empty() ? "isbc_pkcs11_main.dll" : ctx.library_path;
+  std::vector<pkcs11::ModuleCandidate> candidates{{first, 0}};
+  for (pkcs11::ModuleCandidate& c :
+       pkcs11::module_candidates(ENGINE_PKCS11_ID, {{"isbc_pkcs11_main.dll", 0}}, 0, false))
+    if (c.path != first) candidates.push_back(std::move(c));
+  entry->status = pkcs11::load_first_module(ctx, candidates, 1);
   pkcs11::finish_registration<pkcs11::g_id>(entry);
   return 0;
 }

@@ -68,10 +68,20 @@ int Session::open_on_slot(CK_SLOT_ID slot) {
   return 0;
 }
 
+bool Session::has_pin_pad() {
+  CK_SESSION_INFO session{};
+  CK_TOKEN_INFO token{};
+  return ctx_.functions->C_GetSessionInfo(handle_, &session) == CKR_OK &&
+         ctx_.functions->C_GetTokenInfo(session.slotID, &token) == CKR_OK &&
+         (token.flags & CKF_PROTECTED_AUTHENTICATION_PATH) != 0;
+}
+
 int Session::login() {
-  const CK_RV rv = ctx_.functions->C_Login(handle_, CKU_USER,
-                                           reinterpret_cast<CK_UTF8CHAR_PTR>(ctx_.pin),
-                                           std::char_traits<char>::length(ctx_.pin));
+  const CK_ULONG length = std::char_traits<char>::length(ctx_.pin);
+  // With no PIN given, a reader with its own PIN pad asks the user itself.
+  const bool pin_pad = length == 0 && has_pin_pad();
+  const CK_RV rv = ctx_.functions->C_Login(
+      handle_, CKU_USER, pin_pad ? nullptr : reinterpret_cast<CK_UTF8CHAR_PTR>(ctx_.pin), length);
   if (rv != CKR_OK) return CORE_E_PASSPHRASE;
   logged_in_ = true;
   return 0;

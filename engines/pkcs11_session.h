@@ -21,7 +21,9 @@ class Session {
   int open();
   // Opens on a given slot instead of the selected token's.
   int open_on_slot(CK_SLOT_ID slot);
-  // C_Login as the user with the stored PIN: 0 or CORE_E_PASSPHRASE.
+  // C_Login as the user with the stored PIN: 0 or CORE_E_PASSPHRASE. With
+  // no PIN stored, a token whose reader has a PIN pad logs in with a null
+  // PIN, so that the user types the PIN on the reader.
   int login();
   // open, then login: the first failure.
   int open_logged_in() {
@@ -47,6 +49,8 @@ class Session {
   int delete_all_with_label(const std::string& label);
 
  private:
+  bool has_pin_pad();
+
   Context& ctx_;
   CK_SESSION_HANDLE handle_ = CK_INVALID_HANDLE;
   bool open_ = false;

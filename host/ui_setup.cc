@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QString>
 
+#include "engines/engine_log.h"
 #include "ui/backends/qt/qt_backend.h"
 #include "ui/debug_log.h"
 #include "ui/load_string.h"
@@ -16,7 +17,12 @@ void log_debug_line(const std::string& line) { qDebug().noquote() << QString::fr
 HostUi::HostUi(Mode mode) {
   ui::InstallResourceStrings();
   ui::SetDebugLogSink(&log_debug_line);
+  // Which token libraries the engines tried, and why each failed.
+  engines::set_engine_log_sink(&log_debug_line);
   if (mode == Mode::kWidgets) backend_ = std::make_unique<ui::qt::QtDialogBackend>();
 }
 
-HostUi::~HostUi() { ui::SetDebugLogSink(nullptr); }
+HostUi::~HostUi() {
+  engines::set_engine_log_sink(nullptr);
+  ui::SetDebugLogSink(nullptr);
+}

@@ -70,13 +70,18 @@ bool Authorize(CSigner& signer) {
 
   std::memset(CurrentUserName, 0, sizeof CurrentUserName);
   ui::CSignDlgImp dialog(VersionOf(signer));
+  // velixhost handles one request a process: an open key never outlives it,
+  // so "Ask again" could not be honoured there.
+  dialog.SetOffersReask(signer.flavour() == SignerFlavour::kComServer);
   if (dialog.DoModal(ui::CSignDlg::kTemplateId, nullptr) != kDialogOk) {
     signer.set_Error(kErrorCancelled);
     return false;
   }
 
   const Config& config = Config::Instance();
-  if ((dialog.KeyPath().empty() && config.eTokenKeySerial == 0) || dialog.Passphrase().empty()) {
+  // A token whose reader has a PIN pad is opened without a passphrase.
+  if ((dialog.KeyPath().empty() && config.eTokenKeySerial == 0) ||
+      (dialog.Passphrase().empty() && !dialog.PinPadLogin())) {
     signer.set_Error(kErrorBadInput);
     ShowOperationError(kStringBadInput, kStringError);
     return false;

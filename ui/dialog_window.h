@@ -35,6 +35,9 @@ class DialogWindow {
   virtual void ShowDialog() = 0;
   virtual PixelRect ScreenRect() const = 0;
   virtual void MoveTo(int screen_left, int screen_top) = 0;
+  // The available area of the screen the window is on (without task bars and
+  // panels); an empty rectangle when it is not known.
+  virtual PixelRect AvailableScreenArea() const { return {}; }
 
   // Any control.
   virtual bool HasItem(int id) const = 0;

@@ -1,5 +1,7 @@
 #include "ui/screen_keyboard_dlg.h"
 
+#include "ui/keyboard_placement.h"
+
 #include "core/crypto.h"
 
 namespace ui {
@@ -56,8 +58,12 @@ intptr_t CDlgScreenKeyboard::OnInitDialog() {
   Window()->SetCurrentItem(kLayoutList, 0);
   ShowLayoutName();
   if (target_) {
-    const PixelRect below = target_.window->ItemScreenRect(target_.id);
-    Window()->MoveTo(Window()->ScreenRect().left, below.bottom + 2);
+    // Beside or below the dialog of the field, so that its OK and Cancel
+    // buttons stay in sight, and on the screen.
+    const PixelRect own = Window()->ScreenRect();
+    const PixelRect place = PlaceKeyboard(target_.window->ScreenRect(), own.width(), own.height(),
+                                          Window()->AvailableScreenArea());
+    Window()->MoveTo(place.left, place.top);
   }
   text_.clear();
   Echo();

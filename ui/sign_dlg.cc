@@ -70,6 +70,8 @@ intptr_t CSignDlg::OnInitDialog() {
   if (Window()->TabCount(kTab) == 1) {
     DebugLog("interface without tokens run");
     ApplyLayoutWithoutTokens();
+    // A stored token choice outlives a run without the token.
+    keep_token_choice_ = config.KeyType != 0 && !config.tokenName.empty();
     config.KeyType = 0;
   } else if (config.KeyType != 0) {
     Window()->SetCurrentTab(kTab, 1);
@@ -122,8 +124,7 @@ bool CSignDlg::OnOK() {
   Config& config = Config::Instance();
   const bool accepted = config.KeyType == 0 ? AcceptFilePage() : AcceptTokenPage();
   if (!accepted) return false;
-  // The signature goes on with the choices made here even when they cannot be stored.
-  if (!config.Save()) ShowSettingsError(kStringSettingsNotSaved, config.SaveFailure());
+  SaveChoices();
   reask_seconds_ = ui::ReaskSeconds(config.ReaskIndex);
   return true;
 }
@@ -141,7 +142,7 @@ bool CSignDlg::OnRefresh() {
   // Only the indicator beside the visible password field is shown.
   const bool file_page = Config::Instance().KeyType == 0;
   ShowItem(kFileLayoutIndicator, file_page);
-  ShowItem(kTokenLayoutIndicator, !file_page);
+  ShowItem(kTokenLayoutIndicator, !file_page && token_state_ != TokenState::kPinPad);
   Window()->SetItemText(kFileLayoutIndicator, language);
   Window()->SetItemText(kTokenLayoutIndicator, language);
   return true;

@@ -47,6 +47,10 @@ class CSignDlg : public CDialog {
   static constexpr int kReaskLabel = 489;
   static constexpr int kTokenList = 492;
   static constexpr int kTokenLabel = 493;
+  static constexpr int kTokenNotice = 494;
+
+  // What the token page knows of the chosen token before the PIN is typed.
+  enum class TokenState { kUsual, kCountLow, kFinalTry, kLocked, kPinPad, kAbsent };
 
   // Applies Config's language to the thread. The caption shows the program's
   // version after the title.
@@ -61,6 +65,17 @@ class CSignDlg : public CDialog {
   int32_t ReaskSeconds() const { return reask_seconds_; }
   int32_t TokenEngine() const { return token_engine_; }
   int32_t TokenIndex() const { return token_index_; }
+  // The chosen token's reader has a PIN pad: the passphrase is empty and the
+  // token asks the user itself.
+  bool PinPadLogin() const { return pin_pad_login_; }
+  // Whether the "Ask again" choice is offered (velixcom); velixhost ends with
+  // each request, so it hides the choice and keeps the stored value.
+  void SetOffersReask(bool offers) { offers_reask_ = offers; }
+
+  // The name a token is listed under: model\label and the serial number, so
+  // that two tokens of one model differ; empty for a token that cannot be
+  // used (not initialised, or write-protected like p11-kit's trust tokens).
+  static std::string ListedTokenName(int16_t engine, int index);
 
   intptr_t OnInitDialog() override;
   intptr_t OnCommand(uintptr_t wparam, intptr_t lparam, int code) override;
@@ -105,6 +120,16 @@ class CSignDlg : public CDialog {
   bool TokenLogin();
   bool AcceptTokenPage();
 
+  // Token state (sign_dlg_token_state.cc).
+  // Whether the list's text names the token stored in Config (also as stored
+  // before names carried the serial number).
+  bool IsStoredToken(const std::string& name_utf8) const;
+  // Reads the selected token's flags and shows what they mean on the page.
+  void ShowTokenState();
+  // Saves Config; a file key used only because the stored token was absent
+  // leaves the stored token choice as it was.
+  void SaveChoices();
+
   KeyList* key_list_;
   std::string key_path_;
   std::string passphrase_;
@@ -112,6 +137,13 @@ class CSignDlg : public CDialog {
   int32_t reask_seconds_ = 0;
   int32_t token_engine_ = 2;
   int32_t token_index_ = 0;
+  bool pin_pad_login_ = false;
+  bool offers_reask_ = true;
+  TokenState token_state_ = TokenState::kUsual;
+  // The stored choice was a token that is not present, and the dialog fell
+  // back to key files without the user choosing so.
+  bool keep_token_choice_ = false;
+  bool stored_token_absent_ = false;
   std::string version_;
   // The page switch the dialog posts to itself; it must outlive the message.
   NotifyHeader page_switch_{nullptr, static_cast<uintptr_t>(kTab), kTabSelChange};

@@ -53,6 +53,10 @@ void CSignDlg::SwitchPage() {
 }
 
 void CSignDlg::FocusPasswordField() {
+  if (token_state_ == TokenState::kPinPad && Config::Instance().KeyType != 0) {
+    Window()->SetFocus(kCmdOk);
+    return;
+  }
   Window()->SetFocus(Config::Instance().KeyType != 0 ? kTokenPassword : kPassphrase);
 }
 
@@ -74,6 +78,11 @@ void CSignDlg::RebuildPage(const KeyListEntry* preselected) {
     }
   }
   FillReaskList(w, kReaskList, config.ReaskIndex);
+  if (!offers_reask_) {
+    // The list keeps the stored item, so OK stores the same value again.
+    ShowItem(kReaskLabel, false);
+    ShowItem(kReaskList, false);
+  }
 
   const int tabs = w->TabCount(kTab);
   const bool file_page = config.KeyType == 0;
@@ -90,6 +99,7 @@ void CSignDlg::RebuildPage(const KeyListEntry* preselected) {
     if (named) w->SetItemText(kKeyLabel, FormatResString(kSecretKeyString, platform::ansi_to_utf8(preselected->name)));
     ShowItem(kKeyLabel, named);
   }
+  ShowTokenState();
   OnRefresh();
 }
 

@@ -31,13 +31,10 @@ std::string AnsiToUtf8(const std::string& text) {
   return platform::convert_code_page(text, platform::ansi_code_page(), platform::kCodePageUtf8).value_or("");
 }
 
-// The name of token `index` of `engine` (UTF-8); empty when the engine gives none.
-std::string TokenName(int16_t engine, int index) {
-  char name[CSignDlg::kTokenNameCapacity] = {};
-  if (core_ctrl(engine, CTRL_TOKEN_NAME, index, name, CSignDlg::kTokenNameCapacity) <= 0) return {};
-  name[sizeof name - 1] = '\0';
-  return name;
-}
+constexpr int kPinLockedString = 169;  // "The PIN is locked"
+
+// The name token `index` of `engine` is listed under (UTF-8); empty when it is not listed.
+std::string TokenName(int16_t engine, int index) { return CSignDlg::ListedTokenName(engine, index); }
 
 // A key record's user ID fills its field without a NUL when it is that long.
 std::string UserIdOf(const KeyHandle& key) {
@@ -53,13 +50,17 @@ int CSignDlg::FillTokenList() {
   for (const int16_t engine : kTokenEngines) {
     const int count = core_ctrl(engine, CTRL_TOKEN_COUNT);
     if (count <= 0) continue;  // no library, or no token in its readers
-    tokens += count;
     for (int i = 0; i < count; ++i) {
       const std::string name = TokenName(engine, i);
-      if (!name.empty()) w->AddItem(kTokenList, name, engine);
+      if (name.empty()) continue;  // not initialised, or cannot hold keys
+      w->AddItem(kTokenList, name, engine);
+      ++tokens;
     }
   }
-  w->SetCurrentItem(kTokenList, w->FindItemPrefix(kTokenList, Config::Instance().tokenName));
+  const Config& config = Config::Instance();
+  const int stored = w->FindItemPrefix(kTokenList, config.tokenName);
+  w->SetCurrentItem(kTokenList, stored);
+  stored_token_absent_ = config.KeyType != 0 && !config.tokenName.empty() && stored < 0;
   return tokens;
 }
 
@@ -94,7 +95,7 @@ void CSignDlg::ListStoredTokenKey() {
   DialogWindow* w = Window();
   w->ResetContent(kTokenKeyList);
   const Config& config = Config::Instance();
-  if (SelectedTokenNameUtf8() != config.tokenName) return;
+  if (!IsStoredToken(SelectedTokenNameUtf8())) return;
   const uint32_t serial = config.eTokenKeySerial;
   std::string text = std::to_string(serial);
   KeyHandle key{};
@@ -106,6 +107,10 @@ void CSignDlg::ListStoredTokenKey() {
 }
 
 bool CSignDlg::TakeTokenPassword() {
+  if (token_state_ == TokenState::kPinPad) {
+    SetPassphrase("");  // the user types the PIN on the reader
+    return true;
+  }
   if (Config::Instance().VK == 0) TakeTypedPassphrase(kTokenPassword);
   if (!passphrase_.empty()) return true;
   ShowMessageBoxFromStrings(kEnterTokenPassword, kErrorCaption, kMbOk | kMbIconWarning);
@@ -115,12 +120,18 @@ bool CSignDlg::TakeTokenPassword() {
 bool CSignDlg::TokenLogin() {
   const Config& config = Config::Instance();
   DialogWindow* w = Window();
+  if (token_state_ == TokenState::kLocked) {
+    // Another try would be refused by the token; do not send the PIN at all.
+    ShowMessageBoxFromStrings(kPinLockedString, kErrorCaption, kMbOk | kMbIconWarning);
+    return false;
+  }
   if (!TakeTokenPassword()) return false;
   w->ResetContent(kTokenKeyList);
   const int16_t engine = SelectedTokenEngine();
   core_ctrl(engine, CTRL_SELECT_TOKEN, FindTokenIndex(engine));
   std::string pin = AnsiToUtf8(passphrase_);
-  core_ctrl(engine, CTRL_SET_PIN, pin.c_str());  // a wrong password shows in the listing
+  // A wrong password shows in the listing; an empty one lets a PIN pad ask.
+  core_ctrl(engine, CTRL_SET_PIN, pin.c_str());
   secure_wipe(pin.data(), pin.size());
 
   KeyHandle keys[kMaxTokenKeys] = {};
@@ -149,7 +160,9 @@ bool CSignDlg::TokenLogin() {
 bool CSignDlg::AcceptTokenPage() {
   Config& config = Config::Instance();
   DialogWindow* w = Window();
+  if (token_state_ == TokenState::kLocked) return TokenLogin();  // says that the PIN is locked
   if (!TakeTokenPassword()) return false;
+  pin_pad_login_ = token_state_ == TokenState::kPinPad;
   const int key_line = w->CurrentItem(kTokenKeyList);
   if (key_line < 0) {
     // Log in and list the keys; the user confirms the key with a second OK.

@@ -6,9 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <optional>
@@ -36,7 +37,15 @@ bool make_directories(const std::string& path) {
   return true;
 }
 
-thread_local std::string t_failure;  // why this thread's last store failed
+// Why this thread's last store failed. A plain array: a thread-local object
+// with a destructor would keep velixcom from being unloaded (see t_batch).
+thread_local char t_failure[512];
+
+void set_failure(const std::string& why) {
+  const size_t length = std::min(why.size(), sizeof t_failure - 1);
+  std::memcpy(t_failure, why.data(), length);
+  t_failure[length] = '\0';
+}
 
 std::string describe(const char* what, const std::string& path, int error) {
   return std::string(what) + " " + path + ": " + std::strerror(error);
@@ -112,17 +121,17 @@ bool write_atomically(const std::string& path, const std::string& content) {
   std::string temporary = path + ".XXXXXX";
   const int fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
-    t_failure = describe("cannot create a file beside", path, errno);
+    set_failure(describe("cannot create a file beside", path, errno));
     return false;
   }
   int error = 0;
   if (!write_all(fd, content) || fsync(fd) != 0) error = errno;
   if (close(fd) != 0 && error == 0) error = errno;
   if (error != 0) {
-    t_failure = describe("cannot write", temporary, error);
+    set_failure(describe("cannot write", temporary, error));
   } else if (rename(temporary.c_str(), path.c_str()) != 0) {
     error = errno;
-    t_failure = describe("cannot replace", path, error);
+    set_failure(describe("cannot replace", path, error));
   }
   if (error != 0) {
     unlink(temporary.c_str());
@@ -140,12 +149,12 @@ class HiveLock {
     const std::string path = hive_file_path(hive) + ".lock";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd_ < 0) {
-      t_failure = describe("cannot lock", path, errno);
+      set_failure(describe("cannot lock", path, errno));
       return;
     }
     while (flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) {
-        t_failure = describe("cannot lock", path, errno);
+        set_failure(describe("cannot lock", path, errno));
         close(fd_);
         fd_ = -1;
         return;
@@ -184,7 +193,7 @@ std::optional<HiveData> load_locked(RegHive hive) {
   FileRead file = read_file(path);
   if (file.status == FileRead::kMissing) return HiveData();
   if (file.status == FileRead::kFailed) {
-    t_failure = file.failure;
+    set_failure(file.failure);
     return std::nullopt;
   }
   ParsedHive parsed = parse_reg_file(file.text, root_name(hive));
@@ -206,10 +215,16 @@ struct OpenBatch {
   Hive hives[2];
 };
 
-thread_local OpenBatch t_batch;
+// Made when a batch begins and freed when it ends: a thread-local object with
+// a destructor would keep a library that links this file (velixcom) from being
+// unloaded when its host closes it, and then be unloaded under its own exit
+// handlers.
+thread_local OpenBatch* t_batch = nullptr;
+
+bool in_batch() { return t_batch != nullptr && t_batch->depth > 0; }
 
 OpenBatch::Hive& batch_of(RegHive hive) {
-  return t_batch.hives[hive == RegHive::kClassesRoot ? 1 : 0];
+  return t_batch->hives[hive == RegHive::kClassesRoot ? 1 : 0];
 }
 
 bool store(RegHive hive, const HiveData& data) {
@@ -219,7 +234,7 @@ bool store(RegHive hive, const HiveData& data) {
 bool make_hive_directory() {
   const std::string directory = hive_directory();
   if (make_directories(directory)) return true;
-  t_failure = describe("cannot create", directory, errno);
+  set_failure(describe("cannot create", directory, errno));
   return false;
 }
 
@@ -237,11 +252,11 @@ std::string hive_file_path(RegHive hive) {
 }
 
 HiveData load_hive(RegHive hive) {
-  if (t_batch.depth > 0 && batch_of(hive).data) return *batch_of(hive).data;
+  if (in_batch() && batch_of(hive).data) return *batch_of(hive).data;
   // Files are replaced by rename, so a reader sees a whole file without a lock.
   FileRead file = read_file(hive_file_path(hive));
   if (file.status != FileRead::kRead) {
-    if (file.status == FileRead::kFailed) t_failure = file.failure;
+    if (file.status == FileRead::kFailed) set_failure(file.failure);
     return HiveData();
   }
   ParsedHive parsed = parse_reg_file(file.text, root_name(hive));
@@ -254,9 +269,9 @@ HiveData load_hive(RegHive hive) {
 }
 
 long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed)>& change) {
-  if (t_batch.depth == 0) t_failure.clear();
+  if (!in_batch()) t_failure[0] = '\0';
   if (!make_hive_directory()) return kRegCannotWrite;
-  if (t_batch.depth > 0) {
+  if (in_batch()) {
     OpenBatch::Hive& batch = batch_of(hive);
     if (!batch.data) {
       auto lock = std::make_unique<HiveLock>(hive);
@@ -282,11 +297,15 @@ long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed
 }
 
 void begin_batch() {
-  if (t_batch.depth++ == 0) t_failure.clear();
+  if (t_batch == nullptr) {
+    t_batch = new OpenBatch;
+    t_failure[0] = '\0';
+  }
+  ++t_batch->depth;
 }
 
 long end_batch() {
-  if (--t_batch.depth > 0) return kRegOk;
+  if (--t_batch->depth > 0) return kRegOk;
   long result = kRegOk;
   for (RegHive hive : {RegHive::kCurrentUser, RegHive::kClassesRoot}) {
     OpenBatch::Hive& batch = batch_of(hive);
@@ -295,9 +314,11 @@ long end_batch() {
     batch.lock.reset();  // releases the hive to other writers
     batch.changed = false;
   }
+  delete t_batch;
+  t_batch = nullptr;
   return result;
 }
 
-const std::string& last_failure() { return t_failure; }
+std::string last_failure() { return t_failure; }
 
 }  // namespace platform::posix

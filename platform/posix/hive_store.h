@@ -38,6 +38,6 @@ void begin_batch();
 long end_batch();
 
 // Why this thread's last failing read or store of a hive failed.
-const std::string& last_failure();
+std::string last_failure();
 
 }  // namespace platform::posix

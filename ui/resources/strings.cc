@@ -95,6 +95,11 @@ constexpr StringEntry kStrings[] = {
     {167, "The settings were not saved: %s", "Настройки не сохранены: %s"},
     {168, "The text holds a character that the ANSI code page cannot represent",
      "Текст содержит символ, который нельзя представить в кодовой странице ANSI"},
+    {169, "The PIN is locked", "PIN-код заблокирован"},
+    {170, "Last PIN try: a wrong PIN locks the token", "Последняя попытка: неверный PIN заблокирует токен"},
+    {171, "Few PIN tries left", "Осталось мало попыток ввода PIN-кода"},
+    {172, "Enter the PIN on the reader", "Введите PIN-код на считывателе"},
+    {173, "Insert the token or choose a key file", "Вставьте токен или выберите файл ключа"},
 };
 
 // Lookup indexes the table by id, so the table must hold every id once, in order.

@@ -31,6 +31,8 @@ constexpr ControlTemplate kAuthorization[] = {
     {204, K::DropDownList, "", nullptr, {7, 103, 62, 70}, kSame, 0},
     {1, K::DefaultButton, "OK", "Подтвердить", {122, 101, 61, 14}, kSame, 0},
     {2, K::Button, "Cancel", "Отменить", {193, 101, 50, 14}, kSame, 0},
+    // What the dialog knows of the token before the PIN is typed.
+    {494, K::Static, "", nullptr, {15, 77, 222, 8}, kSame, kStyleHidden},
 };
 
 // Template 202: the on-screen keyboard. The character keys' captions are

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 TEST(DynamicLibrary, WindowsNamesBecomeSharedObjectNames) {
@@ -34,6 +36,41 @@ TEST(DynamicLibrary, MissingLibrariesAndEmptyNamesFail) {
   EXPECT_EQ(platform::load_library(nullptr), nullptr);
   EXPECT_EQ(platform::library_symbol(nullptr, "C_GetFunctionList"), nullptr);
   platform::free_library(nullptr);
+}
+
+TEST(DynamicLibrary, PackagedNamesCoverPrefixCaseAndLibraryFolders) {
+  // p11-kit's proxy module is installed without the "lib" prefix, in lower case.
+  const std::vector<std::string> names = platform::packaged_library_names("P11-Kit-Proxy.dll");
+  auto has = [&](const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
+  EXPECT_FALSE(has("libP11-Kit-Proxy.so")) << "the native name is tried before these";
+  EXPECT_TRUE(has("P11-Kit-Proxy.so"));
+  EXPECT_TRUE(has("libp11-kit-proxy.so"));
+  EXPECT_TRUE(has("p11-kit-proxy.so"));
+  EXPECT_TRUE(has("/usr/lib/x86_64-linux-gnu/p11-kit-proxy.so"));
+  // A found file loads; a name in another letter case loads through its lower-case form.
+  platform::LibraryHandle library = platform::load_library("/usr/lib/x86_64-linux-gnu/p11-kit-proxy.so");
+  ASSERT_NE(library, nullptr);
+  EXPECT_NE(platform::library_symbol(library, "C_GetFunctionList"), nullptr);
+  platform::free_library(library);
+  platform::LibraryHandle crypto = nullptr;
+  for (const std::string& name : platform::packaged_library_names("CRYPTO.dll"))
+    if ((crypto = platform::load_library(name.c_str())) != nullptr) break;
+  EXPECT_NE(crypto, nullptr);
+  platform::free_library(crypto);
+
+  EXPECT_TRUE(platform::packaged_library_names("/opt/x/rtPKCS11.dll").empty());
+  EXPECT_TRUE(platform::packaged_library_names("plain.so").empty());
+}
+
+TEST(DynamicLibrary, FailedLoadSaysWhy) {
+  EXPECT_EQ(platform::load_library("no-such-vendor-library.dll"), nullptr);
+  EXPECT_NE(platform::last_library_error().find("libno-such-vendor-library.so"), std::string::npos)
+      << platform::last_library_error();
+  platform::LibraryHandle library = platform::load_library("crypto.dll");
+  EXPECT_EQ(platform::last_library_error(), "");
+  platform::free_library(library);
 }
 
 }  // namespace

@@ -63,6 +63,16 @@ struct ForwarderState {
   // Open sessions and their slots, for C_CloseAllSessions.
   CK_SESSION_HANDLE session_handles[kForwarderMaxSessions];
   CK_SLOT_ID session_slots[kForwarderMaxSessions];
+
+  // Token flags SoftHSM2 never sets, added to every token's information:
+  // CKF_USER_PIN_FINAL_TRY, CKF_USER_PIN_COUNT_LOW, CKF_USER_PIN_LOCKED
+  // (logins then fail with CKR_PIN_LOCKED) and
+  // CKF_PROTECTED_AUTHENTICATION_PATH (a login with a null PIN stands for
+  // the user typing pin_pad_pin on the reader).
+  CK_FLAGS extra_token_flags;
+  char pin_pad_pin[64];
+  int user_login_attempts;    // C_Login as the user, any result
+  int null_pin_logins;        // of them, with a null PIN
 };
 
 // Exported by the library under this name.

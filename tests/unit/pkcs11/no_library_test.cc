@@ -1,6 +1,16 @@
-// No vendor library installed under any of the engines' names.
+// No vendor library installed under any of the engines' names: the
+// extended and ID engines find nothing, ENGINE_PKCS11 falls back to p11-kit's
+// proxy module, which offers SoftHSM2 (Debian's softhsm2 registers it with
+// p11-kit; the test's SOFTHSM2_CONF points it at the test's token).
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
+#include "engines/engine_log.h"
+#include "engines/pkcs11_module_search.h"
+#include "platform/registry.h"
 #include "token_fixture.h"
 
 namespace {
@@ -10,10 +20,19 @@ class NoLibrary : public TokenEngineTest {
   NoLibrary() : TokenEngineTest(nullptr) {}
 };
 
-constexpr int16_t kTokenEngines[] = {ENGINE_PKCS11, ENGINE_PKCS11_EXT, ENGINE_PKCS11_ID};
+constexpr int16_t kEnginesWithoutProxy[] = {ENGINE_PKCS11_EXT, ENGINE_PKCS11_ID};
+
+std::vector<std::string> g_log;
+void keep_line(const std::string& line) { g_log.push_back(line); }
+
+bool logged(const std::string& text) {
+  for (const std::string& line : g_log)
+    if (line.find(text) != std::string::npos) return true;
+  return false;
+}
 
 TEST_F(NoLibrary, EnginesAreReadyButReportTheMissingLibrary) {
-  for (int16_t engine : kTokenEngines) {
+  for (int16_t engine : kEnginesWithoutProxy) {
     SCOPED_TRACE(engine);
     EXPECT_EQ(core_ctrl(engine, CTRL_READY), 1);
     EXPECT_EQ(core_ctrl(engine, CTRL_LOAD_STATUS), 1);
@@ -40,9 +59,63 @@ TEST_F(NoLibrary, EnginesAreReadyButReportTheMissingLibrary) {
     EXPECT_EQ(entry.import_public_key(&record), CORE_E_NOT_READY);
   }
   // Only the ID engine refuses even the commands that prepare a load.
-  EXPECT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_SET_PIN, "1234"), 0);
+  EXPECT_EQ(core_ctrl(ENGINE_PKCS11_EXT, CTRL_SET_PIN, "1234"), 0);
   EXPECT_EQ(core_ctrl(ENGINE_PKCS11_EXT, CTRL_SELECT_TOKEN, 1), 0);
   EXPECT_EQ(core_ctrl(ENGINE_PKCS11_ID, CTRL_SET_PIN, "1234"), CORE_E_NOT_READY);
+}
+
+TEST_F(NoLibrary, StandardEngineReachesTheTokenThroughTheP11KitProxy) {
+  EXPECT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_LOAD_STATUS), 0);
+  // SoftHSM2 shows the test's token and its empty slot through the proxy.
+  const int count = core_ctrl(ENGINE_PKCS11, CTRL_TOKEN_COUNT);
+  int found = -1;
+  for (int i = 0; i < count; ++i) {
+    char name[255] = {};
+    core_ctrl(ENGINE_PKCS11, CTRL_TOKEN_NAME, i, name, int{sizeof name});
+    if (std::string(name) == "SoftHSM v2\\MyToken") found = i;
+  }
+  ASSERT_GE(found, 0);
+  ASSERT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_SELECT_TOKEN, found), 0);
+  ASSERT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_SET_PIN, kTokenPin), 0);
+  ASSERT_EQ(generate(ENGINE_PKCS11, 31, "Through proxy"), 0);
+  KeyHandle keys[4];
+  ASSERT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_LIST_SECRET_KEYS, keys, 4), 1);
+  EXPECT_EQ(keys[0].serial, 31u);
+
+  // The search is in the log once: the vendor names, their packaged forms, the proxy.
+  engines::set_engine_log_sink(&keep_line);
+  EXPECT_TRUE(logged("ENGINE_PKCS11: jcPKCS11-2.dll (libjcPKCS11-2.so): not found"));
+  EXPECT_TRUE(logged("ENGINE_PKCS11: libjcpkcs11-2.so: not found"));
+  EXPECT_TRUE(logged("ENGINE_PKCS11: etpkcs11.so: not found"));
+  EXPECT_TRUE(logged("ENGINE_PKCS11: p11-kit-proxy.so: loaded"));
+  EXPECT_TRUE(logged("ENGINE_PKCS11_EXT: ktPKCS11ECP.dll (libktPKCS11ECP.so): not found"));
+  EXPECT_TRUE(logged("ENGINE_PKCS11_ID: no token module; the engine lists no tokens"));
+  const size_t lines = g_log.size();
+  restart_core();
+  EXPECT_EQ(g_log.size(), lines) << "reported once per run";
+  engines::set_engine_log_sink(nullptr);
+}
+
+TEST_F(NoLibrary, ModulePathFromTheSettingsIsTriedAfterTheVendorNames) {
+  const std::filesystem::path config = token_->dir() / "config";
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  {
+    platform::RegKey key;
+    ASSERT_EQ(key.Create(platform::RegHive::kCurrentUser, "Software\\VelixCom"), platform::kRegOk);
+    // The forwarder: SoftHSM2 itself is already initialised here by the proxy.
+    const std::string path = FORWARDER_MODULE;
+    ASSERT_EQ(key.SetValue("TokenModule6", platform::kRegSz, path.c_str(), static_cast<uint32_t>(path.size() + 1)),
+              platform::kRegOk);
+    ASSERT_EQ(key.SetValue("TokenModule5", platform::kRegSz, path.c_str(), static_cast<uint32_t>(path.size() + 1)),
+              platform::kRegOk);
+  }
+  EXPECT_EQ(pkcs11::configured_module(ENGINE_PKCS11_ID), FORWARDER_MODULE);
+  restart_core();
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(core_ctrl(ENGINE_PKCS11_ID, CTRL_LOAD_STATUS), 0);
+  EXPECT_EQ(core_ctrl(ENGINE_PKCS11_ID, CTRL_TOKEN_COUNT), 2);
+  EXPECT_EQ(core_ctrl(ENGINE_PKCS11_EXT, CTRL_LOAD_STATUS), 0);
+  EXPECT_EQ(core_ctrl(ENGINE_PKCS11_EXT, CTRL_TOKEN_COUNT), 2);
 }
 
 TEST_F(NoLibrary, ALoadedLibraryPathSurvivesTheStandardEnginesReset) {

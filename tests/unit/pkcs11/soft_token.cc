@@ -56,18 +56,38 @@ SoftToken::SoftToken(const std::string& label, const std::string& user_pin)
   CK_SLOT_ID slots[4];
   CK_ULONG count = 4;
   check(f->C_GetSlotList(CK_TRUE, slots, &count), "C_GetSlotList");
+  init_slot(slots[0], label, user_pin_);
+}
+
+void SoftToken::init_slot(CK_SLOT_ID slot, const std::string& label, const std::string& user_pin) {
+  CK_FUNCTION_LIST_PTR f = functions();
   CK_UTF8CHAR padded[32];
   std::memset(padded, ' ', sizeof padded);
   std::memcpy(padded, label.data(), std::min(label.size(), sizeof padded));
-  check(f->C_InitToken(slots[0], (CK_UTF8CHAR_PTR)kSoPin, std::strlen(kSoPin), padded),
-        "C_InitToken");
+  check(f->C_InitToken(slot, (CK_UTF8CHAR_PTR)kSoPin, std::strlen(kSoPin), padded), "C_InitToken");
   CK_SESSION_HANDLE session;
-  check(f->C_OpenSession(slots[0], CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &session),
+  check(f->C_OpenSession(slot, CKF_SERIAL_SESSION | CKF_RW_SESSION, nullptr, nullptr, &session),
         "C_OpenSession");
   check(f->C_Login(session, CKU_SO, (CK_UTF8CHAR_PTR)kSoPin, std::strlen(kSoPin)), "C_Login SO");
-  check(f->C_InitPIN(session, (CK_UTF8CHAR_PTR)user_pin_.data(), user_pin_.size()), "C_InitPIN");
+  check(f->C_InitPIN(session, (CK_UTF8CHAR_PTR)user_pin.data(), user_pin.size()), "C_InitPIN");
   f->C_Logout(session);
   f->C_CloseSession(session);
+}
+
+void SoftToken::init_free_slot(const std::string& label, const std::string& user_pin) {
+  CK_FUNCTION_LIST_PTR f = functions();
+  Initialized initialized(f);
+  CK_SLOT_ID slots[8];
+  CK_ULONG count = 8;
+  check(f->C_GetSlotList(CK_TRUE, slots, &count), "C_GetSlotList");
+  for (CK_ULONG i = 0; i < count; ++i) {
+    CK_TOKEN_INFO info;
+    if (f->C_GetTokenInfo(slots[i], &info) == CKR_OK && !(info.flags & CKF_TOKEN_INITIALIZED)) {
+      init_slot(slots[i], label, user_pin);
+      return;
+    }
+  }
+  throw std::runtime_error("no free slot");
 }
 
 SoftToken::~SoftToken() {

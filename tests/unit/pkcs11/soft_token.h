@@ -38,10 +38,13 @@ class SoftToken {
   std::vector<uint8_t> attribute(const std::string& label, CK_OBJECT_CLASS object_class,
                                  CK_ATTRIBUTE_TYPE type);
   CK_TOKEN_INFO token_info();
+  // Initialises a second token in SoftHSM2's free slot (which leaves a new free slot).
+  void init_free_slot(const std::string& label, const std::string& user_pin);
 
   const std::filesystem::path& dir() const { return dir_; }
 
  private:
+  void init_slot(CK_SLOT_ID slot, const std::string& label, const std::string& user_pin);
   CK_FUNCTION_LIST_PTR functions();
   CK_SLOT_ID slot();
 

@@ -113,8 +113,24 @@ CK_RV fw_close_all_sessions(CK_SLOT_ID slot) {
   return rv;
 }
 
+CK_RV fw_get_token_info(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info) {
+  const CK_RV rv = g_real.C_GetTokenInfo(slot, info);
+  if (rv == CKR_OK) info->flags |= g_state.extra_token_flags;
+  return rv;
+}
+
 CK_RV fw_login(CK_SESSION_HANDLE session, CK_USER_TYPE user, CK_UTF8CHAR_PTR pin, CK_ULONG length) {
   if (user == CKU_SO) ++g_state.so_login_calls;
+  if (user == CKU_USER) {
+    ++g_state.user_login_attempts;
+    if (pin == nullptr) ++g_state.null_pin_logins;
+    if (g_state.extra_token_flags & CKF_USER_PIN_LOCKED) return CKR_PIN_LOCKED;
+    if (pin == nullptr) {
+      if ((g_state.extra_token_flags & CKF_PROTECTED_AUTHENTICATION_PATH) == 0) return CKR_ARGUMENTS_BAD;
+      pin = reinterpret_cast<CK_UTF8CHAR_PTR>(g_state.pin_pad_pin);
+      length = std::strlen(g_state.pin_pad_pin);
+    }
+  }
   const CK_RV rv = g_real.C_Login(session, user, pin, length);
   if (rv == CKR_OK && user == CKU_USER) ++g_state.user_logins;
   return rv;
@@ -194,6 +210,7 @@ bool load_softhsm() {
   g_forwarded.C_CloseSession = fw_close_session;
   g_forwarded.C_CloseAllSessions = fw_close_all_sessions;
   g_forwarded.C_Login = fw_login;
+  g_forwarded.C_GetTokenInfo = fw_get_token_info;
   g_forwarded.C_Logout = fw_logout;
   g_forwarded.C_FindObjectsInit = fw_find_objects_init;
   g_forwarded.C_FindObjects = fw_find_objects;

@@ -154,8 +154,8 @@ TEST_F(FilePage, ScreenKeyboardTypesThePassphrase) {
   config.KeyIndex = 0;
   Store();
   ui.ExpectDialog(202, [](ScriptedDialog& k) {
-    const PixelRect field = k.Parent()->ItemScreenRect(kPassphrase);
-    EXPECT_EQ(k.ScreenRect().top, field.bottom + 2);  // opens below the field
+    // Opens below the dialog, so that OK and Cancel stay in sight.
+    EXPECT_EQ(k.ScreenRect().top, k.Parent()->ScreenRect().bottom + 2);
     for (int key : {244, 262, 247}) k.Click(key);    // a, s, d
     EXPECT_EQ(k.Parent()->ItemText(kPassphrase), "***");
     k.Click(1);
@@ -245,4 +245,38 @@ TEST_F(FilePage, RussianTextsReachTheBackendWholeWhateverTheAnsiCodePage) {
       d.PressEscape();
     });
   }
+}
+
+TEST_F(FilePage, AbsentTokenIsNamedAndAFileKeyLeavesTheTokenChoiceStored) {
+  constexpr int kTokenNotice = 494;
+  config.KeyIndex = 0;
+  config.KeyType = 1;
+  config.tokenName = "ModelX\\Office (0042)";
+  config.eTokenKeySerial = 777;
+  Store();
+  CSignDlgImp dialog;
+  EXPECT_EQ(Show(dialog, [](ScriptedDialog& d) {
+    EXPECT_TRUE(d.IsVisible(kTokenNotice));
+    EXPECT_EQ(d.Text(kTokenNotice), "Insert the token or choose a key file");
+    d.SetText(kPassphrase, "secret");
+    d.PressEnter();
+  }), 1);
+  EXPECT_EQ(dialog.KeyPath(), ivanov);
+  // The key in use is a file key; the stored choice still names the token.
+  EXPECT_EQ(config.KeyType, 0);
+  const Config stored = Stored();
+  EXPECT_EQ(stored.KeyType, 1);
+  EXPECT_EQ(stored.tokenName, "ModelX\\Office (0042)");
+  EXPECT_EQ(stored.eTokenKeySerial, 777u);
+  EXPECT_EQ(stored.KeyIndex, 0u);
+
+  // Without a stored token there is nothing to insert.
+  config.KeyType = 0;
+  config.tokenName.clear();
+  Store();
+  CSignDlgImp plain;
+  Show(plain, [](ScriptedDialog& d) {
+    EXPECT_FALSE(d.IsVisible(kTokenNotice));
+    d.PressEscape();
+  });
 }

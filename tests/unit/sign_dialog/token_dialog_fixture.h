@@ -10,6 +10,7 @@
 #include "core/engine.h"
 #include "signer/crypto_initializer.h"
 #include "soft_token.h"
+#include "ui/sign_dlg.h"
 #include "tests/unit/sign_dialog/sign_dialog_fixture.h"
 
 namespace sign_dialog_test {
@@ -26,12 +27,13 @@ class TokenDialogTest : public SignDialogTest {
     // Restarted so that the engines see this test's token.
     core_done();
     core_init();
-    token_count = core_ctrl(ENGINE_PKCS11, CTRL_TOKEN_COUNT);
-    for (int i = 0; i < token_count; ++i) {
-      char name[255] = {};
-      core_ctrl(ENGINE_PKCS11, CTRL_TOKEN_NAME, i, name, static_cast<int>(sizeof name));
-      const std::string text = name;
-      if (text.size() >= label_.size() && text.compare(text.size() - label_.size(), std::string::npos, label_) == 0) {
+    // Named as the dialog lists them; SoftHSM2's empty slot is not listed.
+    const int count = core_ctrl(ENGINE_PKCS11, CTRL_TOKEN_COUNT);
+    for (int i = 0; i < count; ++i) {
+      const std::string text = ui::CSignDlg::ListedTokenName(ENGINE_PKCS11, i);
+      if (text.empty()) continue;
+      ++token_count;
+      if (text.find("\\" + label_ + " (") != std::string::npos) {
         token_index = i;
         token_name = text;
       }
@@ -71,11 +73,9 @@ class TokenDialogTest : public SignDialogTest {
   }
 
   std::string label_ = kTokenLabel;  // UTF-8; set before SetUp to name the token otherwise
-  int token_count = 0;
+  int token_count = 0;  // tokens the dialog lists
   int token_index = -1;
-  std::string token_name;  // UTF-8, as the engine gives it
-
- private:
+  std::string token_name;  // UTF-8, as the dialog lists it: model\\label (serial)
   std::unique_ptr<SoftToken> token_;
 };
 

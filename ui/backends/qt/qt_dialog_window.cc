@@ -50,9 +50,43 @@ QtDialogWindow::QtDialogWindow(const DialogLayout& layout, QWidget* parent, Dial
 
 QtDialogWindow::~QtDialogWindow() { ForgetSystemCommandTarget(this); }
 
+namespace {
+
+// Controls that take their accessible name from the static text before them.
+bool TakesLabel(ControlKind kind) {
+  return kind == ControlKind::Edit || kind == ControlKind::ListBox || kind == ControlKind::DropDownList ||
+         kind == ControlKind::ComboBox || kind == ControlKind::DatePicker;
+}
+
+// A label's text as it is read out: "&" marks the shortcut letter, "&&" is "&".
+QString SpokenLabel(const std::string& text) {
+  QString spoken;
+  const QString source = QString::fromUtf8(text.c_str());
+  for (int i = 0; i < source.size(); ++i) {
+    if (source[i] == '&' && i + 1 < source.size()) ++i;
+    spoken += source[i];
+  }
+  return spoken.trimmed();
+}
+
+}  // namespace
+
 void QtDialogWindow::Build(const DialogLayout& layout) {
+  const ControlLayout* previous = nullptr;
+  QWidget* previous_widget = nullptr;
   for (const ControlLayout& control : layout.controls) {
     QWidget* widget = MakeWidget(control);
+    // As on Windows, the static text just before a control in tab order is its
+    // label: its text names the control, and its "&" letter moves the focus there.
+    if (TakesLabel(control.kind) && previous != nullptr && previous->kind == ControlKind::Static) {
+      const QString name = SpokenLabel(previous->text);
+      if (!name.isEmpty()) {
+        widget->setAccessibleName(name);
+        if (auto* label = qobject_cast<QLabel*>(previous_widget)) label->setBuddy(widget);
+      }
+    }
+    previous = &control;
+    previous_widget = widget;
     const DialogRect& r = control.rect;
     int height = units_.Y(r.height);
     // A combo box's template height includes its dropped list.
@@ -241,11 +275,28 @@ void QtDialogWindow::ShowDialog() {
 }
 
 PixelRect QtDialogWindow::ScreenRect() const {
-  const QRect r = frameGeometry();
+  QRect r = frameGeometry();
+  // Before a window is first shown its frame is not known yet; a dialog's
+  // frame is the same as its parent dialog's, so that one's margins count.
+  if (!testAttribute(Qt::WA_WState_Created) || !isVisible()) {
+    if (const QWidget* parent = parentWidget() ? parentWidget()->window() : nullptr) {
+      const QRect outer = parent->frameGeometry(), inner = parent->geometry();
+      r.adjust(outer.left() - inner.left(), outer.top() - inner.top(), outer.right() - inner.right(),
+               outer.bottom() - inner.bottom());
+    }
+  }
   return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 void QtDialogWindow::MoveTo(int screen_left, int screen_top) { move(screen_left, screen_top); }
+
+PixelRect QtDialogWindow::AvailableScreenArea() const {
+  const QScreen* screen = QGuiApplication::screenAt(frameGeometry().center());
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return {};
+  const QRect r = screen->availableGeometry();
+  return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
 
 bool QtDialogWindow::event(QEvent* event) {
   switch (event->type()) {

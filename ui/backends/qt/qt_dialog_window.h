@@ -31,6 +31,7 @@ class QtDialogWindow : public QDialog, public DialogWindow {
   void ShowDialog() override;
   PixelRect ScreenRect() const override;
   void MoveTo(int screen_left, int screen_top) override;
+  PixelRect AvailableScreenArea() const override;
   bool HasItem(int id) const override { return Item(id) != nullptr; }
   void SetItemText(int id, const std::string& text, int code_page = kUtf8Text) override;
   std::string ItemText(int id) const override;

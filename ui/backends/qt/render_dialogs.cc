@@ -76,7 +76,9 @@ void SnapNextModal(const QString& name) {
 // sample content (the template alone: this program does not sign).
 class AuthorizationPreview : public CDialog {
  public:
-  explicit AuthorizationPreview(bool token_page) : token_page_(token_page) {}
+  explicit AuthorizationPreview(bool token_page, int notice = 0, bool pin_pad = false, bool reask = true,
+                                bool token_absent = false)
+      : token_page_(token_page), notice_(notice), pin_pad_(pin_pad), reask_(reask), token_absent_(token_absent) {}
   intptr_t OnInitDialog() override {
     DialogWindow* w = Window();
     w->InsertTab(223, 0, LoadResString(105));
@@ -84,20 +86,35 @@ class AuthorizationPreview : public CDialog {
     w->SetCurrentTab(223, token_page_ ? 1 : 0);
     w->AddItem(202, "IVANOV", 0);
     w->SetCurrentItem(202, 0);
-    w->AddItem(492, "Rutoken ECP <12345678>", ENGINE_ID_SAMPLE);
-    w->SetCurrentItem(492, 0);
-    w->AddItem(229, "IVANOV [12345678]", 12345678);
-    w->SetCurrentItem(229, 0);
+    w->AddItem(492, "Rutoken ECP\\IVANOV (0a1b2c3d)", ENGINE_ID_SAMPLE);
+    if (!token_absent_) {
+      w->SetCurrentItem(492, 0);
+      w->AddItem(229, "IVANOV [12345678]", 12345678);
+      w->SetCurrentItem(229, 0);
+    }
     w->SetItemText(201, "secret");
     FillReaskList(w, 204, 9);
     for (int id : {224, 202, 203, 225, 201, 282}) w->ShowItem(id, !token_page_);
     for (int id : {493, 492, 226, 227, 283, 232, 229, 228}) w->ShowItem(id, token_page_);
+    // The token's state, as the dialog shows it before the PIN is typed.
+    if (notice_ != 0) {
+      w->SetItemText(CSignDlg::kTokenNotice, LoadResString(notice_));
+      w->ShowItem(CSignDlg::kTokenNotice, true);
+    }
+    if (pin_pad_)
+      for (int id : {226, 227, 283}) w->ShowItem(id, false);
+    if (!reask_)
+      for (int id : {489, 204}) w->ShowItem(id, false);
     return 1;
   }
 
  private:
   static constexpr intptr_t ENGINE_ID_SAMPLE = 2;
   bool token_page_;
+  int notice_;
+  bool pin_pad_;
+  bool reask_;
+  bool token_absent_;
 };
 
 class RussianKeyboard : public CDlgScreenKeyboard {
@@ -118,6 +135,25 @@ void RenderAll() {
     SnapNextModal(token ? "201-token-page" : "201-file-page");
     auth.DoModal(201, nullptr);
   }
+  // The token page's states: PIN tries, locked PIN, PIN pad, absent token,
+  // and velixhost's page without "Ask again".
+  const struct {
+    const char* name;
+    int notice;
+    bool pin_pad, reask, absent;
+  } token_states[] = {
+      {"201-token-pin-count-low", 167, false, true, false},
+      {"201-token-pin-final-try", 166, false, true, false},
+      {"201-token-pin-locked", 165, false, true, false},
+      {"201-token-pin-pad", 168, true, true, false},
+      {"201-token-absent", 169, false, true, true},
+      {"201-token-page-velixhost", 0, false, false, false},
+  };
+  for (const auto& state : token_states) {
+    CDialogImp<AuthorizationPreview> auth(true, state.notice, state.pin_pad, state.reask, state.absent);
+    SnapNextModal(state.name);
+    auth.DoModal(201, nullptr);
+  }
   // The dialog itself where no token is present (none can be: the core is not
   // started here), over a key list of its own.
   Config& config = Config::Instance();
@@ -131,6 +167,16 @@ void RenderAll() {
   CSignDlgImp sign;
   SnapNextModal("201-without-tokens");
   sign.DoModal(201, nullptr);
+  // The same while the token chosen last time is not inserted.
+  config.KeyType = 1;
+  config.tokenName = "Rutoken ECP\\IVANOV (0a1b2c3d)";
+  config.Save();
+  CSignDlgImp absent;
+  SnapNextModal("201-without-tokens-token-absent");
+  absent.DoModal(201, nullptr);
+  config.KeyType = 0;
+  config.tokenName.clear();
+  config.Save();
 
   CDlgScreenKeyboardImpl keyboard;
   SnapNextModal("202-keyboard");

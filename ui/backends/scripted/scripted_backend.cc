@@ -275,6 +275,9 @@ void ScriptedDialog::PostMessage(unsigned message, uintptr_t wparam, intptr_t lp
   posted_.push_back({message, wparam, lparam});
 }
 
+// The scripted screen has no panels: all of it is available.
+PixelRect ScriptedDialog::AvailableScreenArea() const { return {0, 0, kScreenWidth, kScreenHeight}; }
+
 void ScriptedDialog::MoveTo(int screen_left, int screen_top) {
   const int width = screen_.width(), height = screen_.height();
   screen_ = {screen_left, screen_top, screen_left + width, screen_top + height};
