@@ -7,12 +7,21 @@
 #include <openssl/crypto.h>
 
 #include "core/core.h"
-#include "platform/console.h"
 #include "tools/velix/options.h"
 #include "tools/velix/report.h"
 #include "verify/velixverify.h"
 
 namespace {
+
+// The display a dialog would use, as the environment names it ("" when none);
+// velixhost still checks at start that it can really be opened.
+std::string named_display() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return std::string(name) + "=" + value;
+  }
+  return "";
+}
 
 std::string config_dir() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -59,7 +68,7 @@ void add_diagnose_command(CLI::App& app, GlobalOptions& options) {
         Report report;
         report.add("places", std::move(places));
         report.add("engines", std::move(engines));
-        report.add("display", platform::os_has_display());
+        report.add("display", named_display());
         report.add("velix", VELIX_VERSION).add("libvelixverify", velix_verify_version());
         report.add("openssl", OpenSSL_version(OPENSSL_VERSION));
         print_report(report, options.json);
