@@ -8,9 +8,11 @@
 #include "host/controller.h"
 #include "host/display_choice.h"
 #include "host/host_logger.h"
+#include "host/terminal_options.h"
 #include "host/ui_setup.h"
 
 int main(int argc, char** argv) {
+  if (answer_terminal_options(argc, argv)) return 0;
   const bool noDisplay = choose_offscreen_without_display(argc, argv);
   QApplication application(argc, argv);
   HostLogger::instance().initialise();

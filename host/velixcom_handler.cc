@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "host/sign_reason.h"
+
 namespace {
 
 std::u16string to_u16(const QString& text) {
@@ -101,6 +103,8 @@ void VelixcomHandler::signMessage(const QJsonObject& args) {
   std::u16string signedText;
   signer_.SignMessage(to_u16(message.isString() ? message.toString() : QString()), &signedText);
   result_.insert(QStringLiteral("value"), from_u16(signedText));
+  // Beside the text, why it is (or is not) there, for the page to act on.
+  result_.insert(QStringLiteral("reason"), sign_reason(observe_sign_outcome(!signedText.empty(), signer_.Error())));
 }
 
 void VelixcomHandler::reset(const QJsonObject&) { signer_.Reset(); }

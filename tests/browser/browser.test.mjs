@@ -120,6 +120,8 @@ after(stopAll);
 test('a signature made in the dialog reaches the page and verifies', async () => {
   await page.$eval('#text', (field) => { field.value = 'Pay 10 to ACME, invoice 7'; });
   const dialog = await clickSignAndWaitForDialog();
+  // The user sees which site asks before typing the passphrase.
+  assert.equal(await desktop.title(dialog), `User authorization 1.0.0.345 (request from ${origin})`);
   await desktop.type(dialog, PASSPHRASE);
   await desktop.press(dialog, 'Return');
   const result = await outcome(page);
@@ -136,7 +138,7 @@ test('a signature made in the dialog reaches the page and verifies', async () =>
 test('velixhost logs the origin of the page that asks', async () => {
   const logs = path.join(env.HOME, 'velixhost');
   const text = readdirSync(logs).map((name) => readFileSync(path.join(logs, name), 'latin1')).join('\n');
-  assert.ok(text.includes(origin), `no log names ${origin}`);
+  assert.ok(text.includes(`Request from "${origin}"`), `no log line names ${origin}`);
 });
 
 test('cancelling the dialog rejects with "cancelled"', async () => {
