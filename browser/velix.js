@@ -163,8 +163,7 @@ export async function version({ timeoutMs = DEFAULT_TIMEOUT_MS } = {}) {
 // All settings at once: {version, language, session, useCustomer, useOperator,
 // useScreenKbd, useUTF8}.
 export async function state({ timeoutMs = DEFAULT_TIMEOUT_MS } = {}) {
-  const { reason: _reason, ...settings } = (await request('state', {}, { timeoutMs })).result;
-  return settings;
+  return (await request('state', {}, { timeoutMs })).result;
 }
 
 // The signer's last error code (a new velixhost starts from 0).
