@@ -5,6 +5,7 @@
 #include <QJsonValue>
 
 #include "host/velixcom_handler.h"
+#include "ui/request_origin.h"
 
 namespace {
 
@@ -49,11 +50,16 @@ HostRequest parse_host_request(const QByteArray& body) {
   request.uid = object.value("uid").toString();
   request.action = object.value("action").toString();
   request.args = object.value("args").toObject();
+  request.origin = object.value("origin").toString();
   return request;
 }
 
 QByteArray process_host_request(QByteArray body) {
   HostRequest request = parse_host_request(body);
+  if (!request.origin.isEmpty()) {
+    ui::SetRequestOrigin(request.origin.toStdString());
+    qInfo() << "Request from" << QString::fromStdString(ui::RequestOrigin());
+  }
   body = QByteArray();
   if (request.type.compare(QLatin1String("velixcom"), Qt::CaseInsensitive) == 0)
     request.handler = std::make_unique<VelixcomHandler>();

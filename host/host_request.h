@@ -20,10 +20,11 @@ struct HostRequest {
   QString type;
   QString action;
   QJsonObject args;
+  QString origin;  // the asking page's web origin, as the browser extension adds it
   std::unique_ptr<ActionHandler> handler;
 };
 
-// Reads "type", "uid", "action" and "args"; a body that is not a JSON object
+// Reads "type", "uid", "action", "args" and "origin"; a body that is not a JSON object
 // reads as one with none of them.
 HostRequest parse_host_request(const QByteArray& body);
 

@@ -7,10 +7,12 @@
 #include "host/controller.h"
 #include "host/display_choice.h"
 #include "host/host_logger.h"
+#include "host/terminal_options.h"
 #include "host/ui_setup.h"
 #include "platform/display.h"
 
 int main(int argc, char** argv) {
+  if (answer_terminal_options(argc, argv)) return 0;
   // A browser that stops reading still gets a finished run and a whole log.
   platform::os_ignore_broken_pipe();
   const DisplayChoice display = choose_display(argc, argv);

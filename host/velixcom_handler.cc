@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "host/sign_reason.h"
 #include "settings/config.h"
 
 namespace {
@@ -139,6 +140,8 @@ void VelixcomHandler::signMessage(const QJsonObject& args) {
     signedText = from_u16(document);
   }
   result_.insert(QStringLiteral("value"), signedText);
+  // Beside the text, why it is (or is not) there, for the page to act on.
+  result_.insert(QStringLiteral("reason"), sign_reason(observe_sign_outcome(!signedText.isEmpty(), signer_.Error())));
 }
 
 void VelixcomHandler::reset(const QJsonObject&) { signer_.Reset(); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 #include "core/crypto.h"
 #include "platform/codepage.h"
@@ -11,6 +12,7 @@
 #include "ui/language.h"
 #include "ui/load_string.h"
 #include "ui/reask_list.h"
+#include "ui/request_origin.h"
 #include "ui/settings_messages.h"
 
 namespace ui {
@@ -55,6 +57,10 @@ void CSignDlg::TakeTypedPassphrase(int field) {
 intptr_t CSignDlg::OnInitDialog() {
   char caption[1024];
   std::snprintf(caption, sizeof caption, "%s %s", Window()->Caption().c_str(), version_.c_str());
+  // A page's request names its site after the version, so the user sees who asks.
+  const std::string origin = RequestOriginCaption();
+  if (!origin.empty())
+    std::snprintf(caption + std::strlen(caption), sizeof caption - std::strlen(caption), " (%s)", origin.c_str());
   Window()->SetCaption(caption);
   // The dialog's thread is the caller's: there is no foreign input queue to
   // attach to here, so the focus is taken by making the window top-most alone.

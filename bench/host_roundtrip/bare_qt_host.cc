@@ -1,6 +1,13 @@
-// The yardstick for velixhost's round trip: a bare Qt Widgets program that
-// does the same framing (read one framed body, echo it framed) and nothing else.
+// The yardsticks for velixhost's round trip: a bare Qt program that does the
+// same framing (read one framed body, echo it framed) and nothing else; a
+// Widgets application, or with VELIX_BARE_CORE a QCoreApplication (no GUI).
+#ifdef VELIX_BARE_CORE
+#include <QCoreApplication>
+using BareApplication = QCoreApplication;
+#else
 #include <QApplication>
+using BareApplication = QApplication;
+#endif
 #include <QByteArray>
 #include <QTimer>
 
@@ -8,7 +15,7 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-  QApplication application(argc, argv);
+  BareApplication application(argc, argv);
   QTimer::singleShot(0, &application, [&application] {
     uint32_t length = 0;
     (void)std::fread(&length, 1, sizeof length, stdin);

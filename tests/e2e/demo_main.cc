@@ -9,7 +9,9 @@
 //       writes the framed signMessage request a page sends for MESSAGE;
 //   velix-demo check PUBLIC_PEM < RESPONSE
 //       prints the signed document of a framed velixhost response and checks
-//       its signature and AUTH line with OpenSSL alone; exit 0 when both hold.
+//       its signature and AUTH line with OpenSSL alone; exit 0 when both hold;
+//   velix-demo verify PUBLIC_PEM < DOCUMENT
+//       the same checks for a signed document as a page received it.
 #include <openssl/pem.h>
 
 #include <QJsonDocument>
@@ -39,7 +41,8 @@ std::string read_all(std::istream& in) { return {std::istreambuf_iterator<char>(
 int usage() {
   std::cerr << "usage: velix-demo keys CARD DIR PASSPHRASE NAME\n"
                "       velix-demo request MESSAGE\n"
-               "       velix-demo check PUBLIC_PEM < RESPONSE\n";
+               "       velix-demo check PUBLIC_PEM < RESPONSE\n"
+               "       velix-demo verify PUBLIC_PEM < DOCUMENT\n";
   return 2;
 }
 
@@ -96,22 +99,8 @@ int write_request(const std::string& message) {
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-int check_response(const std::string& pem_path) {
-  const std::string frame = read_all(std::cin);
-  uint32_t length = 0;
-  if (frame.size() >= 4) std::memcpy(&length, frame.data(), 4);
-  if (frame.size() < 4 || frame.size() != 4 + length) {
-    std::cerr << "the response is not one native-messaging frame (" << frame.size() << " bytes)\n";
-    return 1;
-  }
-  const QJsonObject response = QJsonDocument::fromJson(QByteArray::fromStdString(frame.substr(4))).object();
-  const std::string document = response["result"].toObject()["value"].toString().toStdString();
-  if (document.empty()) {
-    std::cerr << "nothing was signed: " << frame.substr(4) << "\n";
-    return 1;
-  }
-  std::cout << document << "\n\n";
-
+// Checks the signature and the AUTH line of a document with OpenSSL alone.
+int check_document(const std::string& document, const std::string& pem_path) {
   FILE* file = std::fopen(pem_path.c_str(), "r");
   RSA* key = file != nullptr ? PEM_read_RSA_PUBKEY(file, nullptr, nullptr, nullptr) : nullptr;
   if (file != nullptr) std::fclose(file);
@@ -137,6 +126,26 @@ int check_response(const std::string& pem_path) {
   return signature && auth ? 0 : 1;
 }
 
+int check_response(const std::string& pem_path) {
+  const std::string frame = read_all(std::cin);
+  uint32_t length = 0;
+  if (frame.size() >= 4) std::memcpy(&length, frame.data(), 4);
+  if (frame.size() < 4 || frame.size() != 4 + length) {
+    std::cerr << "the response is not one native-messaging frame (" << frame.size() << " bytes)\n";
+    return 1;
+  }
+  const QJsonObject response = QJsonDocument::fromJson(QByteArray::fromStdString(frame.substr(4))).object();
+  const std::string document = response["result"].toObject()["value"].toString().toStdString();
+  if (document.empty()) {
+    std::cerr << "nothing was signed: " << frame.substr(4) << "\n";
+    return 1;
+  }
+  std::cout << document << "\n\n";
+  return check_document(document, pem_path);
+}
+
+int verify_document(const std::string& pem_path) { return check_document(read_all(std::cin), pem_path); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,5 +153,6 @@ int main(int argc, char** argv) {
   if (command == "keys" && argc == 6) return make_keys(argv[2], argv[3], argv[4], argv[5]);
   if (command == "request" && argc == 3) return write_request(argv[2]);
   if (command == "check" && argc == 3) return check_response(argv[2]);
+  if (command == "verify" && argc == 3) return verify_document(argv[2]);
   return usage();
 }

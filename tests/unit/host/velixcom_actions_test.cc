@@ -87,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Without a display no dialog can be shown: the authorization fails as if
 // cancelled and the host answers at once with an empty text.
+// The value stays as callers know it; the reason beside it is an addition.
 TEST(VelixcomSignMessage, WithoutDisplayAnswersEmptyAtOnce) {
   HostHome home;
   const HostRun run = home.run(frame(
@@ -94,7 +95,7 @@ TEST(VelixcomSignMessage, WithoutDisplayAnswersEmptyAtOnce) {
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(single_frame_body(run.output),
-            R"({"action":"signMessage","error":0,"result":{"value":""},"type":"velixcom","uid":"s1"})");
+            R"({"action":"signMessage","error":0,"result":{"reason":"no-display","value":""},"type":"velixcom","uid":"s1"})");
 }
 
 // Absent keys are applied as false or the empty text, logged in order; only

@@ -1,0 +1,56 @@
+// The velix demo: signs the text with velix.js and shows the document, or
+// the failure's code. The browser test drives this page.
+import * as velix from '../velix.js';
+
+const $ = (id) => document.getElementById(id);
+
+function show(status, code = '') {
+  $('status').value = status;
+  $('code').value = code;
+}
+
+// Runs one call and shows its outcome; the result is also kept on the page
+// (window.velixLast) for scripts that drive the demo.
+async function run(name, call) {
+  show(`${name}…`);
+  try {
+    const value = await call();
+    window.velixLast = { ok: true, value };
+    show(`${name}: done`);
+    return value;
+  } catch (error) {
+    window.velixLast = { ok: false, code: error.code ?? 'error', message: error.message };
+    show(`${name}: ${error.message}`, error.code ?? '');
+    return undefined;
+  }
+}
+
+$('sign').addEventListener('click', async () => {
+  $('document').textContent = '';
+  const signed = await run('sign', () =>
+    velix.signMessage($('text').value, {
+      useUTF8: $('useUTF8').checked,
+      useScreenKbd: $('useScreenKbd').checked,
+      language: $('language').value,
+    }),
+  );
+  if (signed !== undefined) $('document').textContent = signed;
+});
+$('version').addEventListener('click', () => run('version', async () => {
+  const value = await velix.version();
+  $('document').textContent = `velixhost ${value}`;
+  return value;
+}));
+$('state').addEventListener('click', () => run('settings', async () => {
+  const value = await velix.state();
+  $('document').textContent = JSON.stringify(value, null, 2);
+  return value;
+}));
+$('editKeys').addEventListener('click', () => run('keys', () => velix.editKeys()));
+
+window.velix = velix; // for the console and for test scripts
+setTimeout(() => {
+  $('extension').textContent = document.documentElement.dataset.velixExtension
+    ? `velix extension ${document.documentElement.dataset.velixExtension} found.`
+    : 'The velix extension is not installed: see README.md.';
+}, 300);

@@ -1,0 +1,135 @@
+// What the browser test needs around the browser: a private Xvfb display, a
+// person at it (xdotool), a static HTTP server on a loopback address, and
+// commands with deadlines. Every wait is bounded; everything started here
+// is stopped by stopAll().
+import { execFile, spawn } from 'node:child_process';
+import { createReadStream, statSync } from 'node:fs';
+import http from 'node:http';
+import path from 'node:path';
+
+const stoppers = [];
+
+export async function stopAll() {
+  while (stoppers.length > 0) {
+    try {
+      await stoppers.pop()();
+    } catch {
+      // already gone
+    }
+  }
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Runs a program to its end within timeoutMs; resolves with its standard
+// output, rejects with its standard error on a failure or a timeout.
+export function run(program, args, { env = process.env, input, timeoutMs = 30000 } = {}) {
+  return new Promise((resolve, reject) => {
+    const child = execFile(program, args, { env, timeout: timeoutMs, killSignal: 'SIGKILL' }, (error, stdout, stderr) => {
+      if (error) reject(new Error(`${program} ${args.join(' ')}: ${error.message}\n${stdout}${stderr}`));
+      else resolve(stdout);
+    });
+    if (input !== undefined) child.stdin.end(input);
+  });
+}
+
+// Xvfb on a display number it picks itself, without TCP; resolves with the
+// DISPLAY value once it accepts clients.
+export function startXvfb({ timeoutMs = 15000 } = {}) {
+  return new Promise((resolve, reject) => {
+    // -noreset keeps it from resetting between xdotool's short connections.
+    const xvfb = spawn('Xvfb', ['-displayfd', '3', '-nolisten', 'tcp', '-noreset', '-screen', '0', '1280x1024x24'], {
+      stdio: ['ignore', 'ignore', 'ignore', 'pipe'],
+    });
+    stoppers.push(() => xvfb.kill('SIGKILL'));
+    const timer = setTimeout(() => reject(new Error('Xvfb did not start')), timeoutMs);
+    let text = '';
+    xvfb.stdio[3].on('data', (chunk) => {
+      text += chunk;
+      if (text.includes('\n')) {
+        clearTimeout(timer);
+        resolve(`:${text.trim()}`);
+      }
+    });
+    xvfb.on('exit', () => reject(new Error('Xvfb ended')));
+  });
+}
+
+// A person at the display.
+export class Desktop {
+  constructor(display) {
+    this.env = { ...process.env, DISPLAY: display };
+  }
+
+  async windows(title) {
+    try {
+      const out = await run('xdotool', ['search', '--onlyvisible', '--name', title], { env: this.env, timeoutMs: 5000 });
+      return out.split('\n').filter(Boolean);
+    } catch {
+      return []; // xdotool search exits 1 when nothing matches
+    }
+  }
+
+  // The id of a visible window whose title matches, once one appears.
+  async waitForWindow(title, timeoutMs = 30000) {
+    const end = Date.now() + timeoutMs;
+    while (Date.now() < end) {
+      const found = await this.windows(title);
+      if (found.length > 0) return found[found.length - 1];
+      await sleep(150);
+    }
+    throw new Error(`no window "${title}" within ${timeoutMs} ms`);
+  }
+
+  async title(window) {
+    return (await run('xdotool', ['getwindowname', window], { env: this.env, timeoutMs: 5000 })).trim();
+  }
+
+  async type(window, text) {
+    await run('xdotool', ['windowfocus', '--sync', window], { env: this.env, timeoutMs: 5000 });
+    await run('xdotool', ['type', '--delay', '30', text], { env: this.env, timeoutMs: 20000 });
+  }
+
+  async press(window, key) {
+    await run('xdotool', ['windowfocus', '--sync', window], { env: this.env, timeoutMs: 5000 });
+    await run('xdotool', ['key', key], { env: this.env, timeoutMs: 5000 });
+  }
+}
+
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.json': 'application/json' };
+
+// Serves the files under root on http://host:<free port>; resolves with the
+// origin.
+export function serve(root, host) {
+  const server = http.createServer((request, response) => {
+    const url = new URL(request.url, 'http://x');
+    const file = path.join(root, path.normalize(decodeURIComponent(url.pathname)).replace(/^(\.\.[/\\])+/, ''));
+    let stat;
+    try {
+      stat = statSync(file);
+    } catch {
+      stat = null;
+    }
+    if (!file.startsWith(root) || !stat?.isFile()) {
+      response.writeHead(404).end();
+      return;
+    }
+    response.writeHead(200, { 'content-type': TYPES[path.extname(file)] ?? 'application/octet-stream' });
+    createReadStream(file).pipe(response);
+  });
+  stoppers.push(() => new Promise((resolve) => server.close(resolve)));
+  return new Promise((resolve, reject) => {
+    server.once('error', reject);
+    server.listen(0, host, () => resolve(`http://${host}:${server.address().port}`));
+  });
+}
+
+export function onStop(stop) {
+  stoppers.push(stop);
+}
+
+export function median(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  const middle = Math.floor(sorted.length / 2);
+  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+}
