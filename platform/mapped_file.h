@@ -7,6 +7,16 @@
 
 namespace platform {
 
+// Why a file could not be mapped.
+enum class MapError {
+  kNone,
+  kNotFound,      // no such file
+  kInvalid,       // not a regular file, empty, or the range lies outside it
+  kInUse,         // another holder has it open exclusively
+  kAccessDenied,  // not allowed to open it this way
+  kOther,
+};
+
 class MappedFile {
  public:
   MappedFile() = default;
@@ -18,7 +28,7 @@ class MappedFile {
   // end). exclusive refuses the file while another holder has it open
   // exclusively (an advisory lock: the "no sharing" of the Windows mapping).
   // An empty file cannot be mapped. On failure everything opened is closed
-  // again, last_error() tells why (an errno value), and the result is false.
+  // again, last_error() tells why, and the result is false.
   bool Open(const std::string& path, bool read_only, bool exclusive, uint64_t offset = 0,
             uint64_t length = 0);
   // Writes changes back (read-write mappings), unmaps and closes.
@@ -28,19 +38,21 @@ class MappedFile {
   uint8_t* data() const { return view_; }
   size_t size() const { return view_size_; }
   uint64_t file_size() const { return file_size_; }
-  int last_error() const { return last_error_; }
+  MapError last_error() const { return last_error_; }
 
  private:
-  bool Fail(int error);
+  bool Fail(MapError error);
 
-  int fd_ = -1;
-  void* mapping_ = nullptr;  // page-aligned start of the mapping
+  static constexpr intptr_t kNoHandle = -1;
+  intptr_t file_ = kNoHandle;     // the system's handle of the open file
+  intptr_t section_ = kNoHandle;  // the mapping object, where the system has one
+  void* mapping_ = nullptr;  // start of the mapping, aligned as the system wants
   size_t mapping_size_ = 0;
   uint8_t* view_ = nullptr;  // offset within the mapping
   size_t view_size_ = 0;
   uint64_t file_size_ = 0;
   bool read_only_ = true;
-  int last_error_ = 0;
+  MapError last_error_ = MapError::kNone;
 };
 
 }  // namespace platform

@@ -32,7 +32,7 @@ class CMemMapFile {
 
   uint64_t size() const { return file_.file_size(); }
   size_t view_size() const { return file_.size(); }
-  int last_error() const { return file_.last_error(); }
+  platform::MapError last_error() const { return file_.last_error(); }
 
  private:
   platform::MappedFile file_;

@@ -10,7 +10,22 @@
 
 namespace platform {
 
-bool MappedFile::Fail(int error) {
+namespace {
+
+MapError from_errno(int error) {
+  switch (error) {
+    case ENOENT: return MapError::kNotFound;
+    case EINVAL: return MapError::kInvalid;
+    case EWOULDBLOCK: return MapError::kInUse;
+    case EACCES:
+    case EPERM: return MapError::kAccessDenied;
+    default: return MapError::kOther;
+  }
+}
+
+}  // namespace
+
+bool MappedFile::Fail(MapError error) {
   Close();
   last_error_ = error;
   return false;
@@ -19,26 +34,27 @@ bool MappedFile::Fail(int error) {
 bool MappedFile::Open(const std::string& path, bool read_only, bool exclusive, uint64_t offset,
                       uint64_t length) {
   Close();
-  last_error_ = 0;
+  last_error_ = MapError::kNone;
   read_only_ = read_only;
-  fd_ = open(path.c_str(), (read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC);
-  if (fd_ < 0) return Fail(errno);
-  if (exclusive && flock(fd_, LOCK_EX | LOCK_NB) != 0) return Fail(errno);
+  const int fd = open(path.c_str(), (read_only ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+  if (fd < 0) return Fail(from_errno(errno));
+  file_ = fd;
+  if (exclusive && flock(fd, LOCK_EX | LOCK_NB) != 0) return Fail(from_errno(errno));
   struct stat st {};
-  if (fstat(fd_, &st) != 0) return Fail(errno);
-  if (!S_ISREG(st.st_mode)) return Fail(EINVAL);
+  if (fstat(fd, &st) != 0) return Fail(from_errno(errno));
+  if (!S_ISREG(st.st_mode)) return Fail(MapError::kInvalid);
   file_size_ = static_cast<uint64_t>(st.st_size);
-  if (file_size_ == 0 || offset >= file_size_) return Fail(EINVAL);  // nothing to map
+  if (file_size_ == 0 || offset >= file_size_) return Fail(MapError::kInvalid);  // nothing to map
   if (length == 0) length = file_size_ - offset;
-  if (length > file_size_ - offset || length > SIZE_MAX / 2) return Fail(EINVAL);
+  if (length > file_size_ - offset || length > SIZE_MAX / 2) return Fail(MapError::kInvalid);
 
   // mmap wants a page-aligned offset: map from the page start, point into it.
   const auto page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
   const uint64_t start = offset - offset % page;
   mapping_size_ = static_cast<size_t>(length + (offset - start));
   const int protection = read_only ? PROT_READ : PROT_READ | PROT_WRITE;
-  void* mapped = mmap(nullptr, mapping_size_, protection, MAP_SHARED, fd_, static_cast<off_t>(start));
-  if (mapped == MAP_FAILED) return Fail(errno);
+  void* mapped = mmap(nullptr, mapping_size_, protection, MAP_SHARED, fd, static_cast<off_t>(start));
+  if (mapped == MAP_FAILED) return Fail(from_errno(errno));
   mapping_ = mapped;
   view_ = static_cast<uint8_t*>(mapped) + (offset - start);
   view_size_ = static_cast<size_t>(length);
@@ -50,8 +66,9 @@ void MappedFile::Close() {
     if (!read_only_) msync(mapping_, mapping_size_, MS_SYNC);
     munmap(mapping_, mapping_size_);
   }
-  if (fd_ >= 0) close(fd_);  // also drops the exclusive lock
-  fd_ = -1;
+  if (file_ != kNoHandle) close(static_cast<int>(file_));  // also drops the exclusive lock
+  file_ = kNoHandle;
+  section_ = kNoHandle;  // mmap needs no mapping object
   mapping_ = nullptr;
   mapping_size_ = 0;
   view_ = nullptr;

@@ -46,13 +46,13 @@ TEST_F(MappedFileTest, RefusesWhatCannotBeMapped) {
     const char* what;
     std::string path;
     uint64_t offset, length;
-    int error;
+    platform::MapError error;
   } cases[] = {
-      {"missing file", dir_.dir() + "/missing", 0, 0, ENOENT},
-      {"empty file", Write("empty.bin", ""), 0, 0, EINVAL},
-      {"directory", dir_.dir(), 0, 0, EINVAL},
-      {"offset past the end", data, 3, 0, EINVAL},
-      {"length past the end", data, 1, 3, EINVAL},
+      {"missing file", dir_.dir() + "/missing", 0, 0, platform::MapError::kNotFound},
+      {"empty file", Write("empty.bin", ""), 0, 0, platform::MapError::kInvalid},
+      {"directory", dir_.dir(), 0, 0, platform::MapError::kInvalid},
+      {"offset past the end", data, 3, 0, platform::MapError::kInvalid},
+      {"length past the end", data, 1, 3, platform::MapError::kInvalid},
   };
   for (const auto& c : cases) {
     MappedFile file;
@@ -67,7 +67,7 @@ TEST_F(MappedFileTest, ExclusiveOpenKeepsOthersOutUntilClosed) {
   MappedFile first, second;
   ASSERT_TRUE(first.Open(path, true, true));
   EXPECT_FALSE(second.Open(path, true, true));
-  EXPECT_EQ(second.last_error(), EWOULDBLOCK);
+  EXPECT_EQ(second.last_error(), platform::MapError::kInUse);
   first.Close();
   EXPECT_TRUE(second.Open(path, true, true));
 }
