@@ -18,6 +18,7 @@ struct LocaleCase {
 };
 
 TEST(AnsiCodePage, FollowsTheFirstLocaleVariableThatIsSet) {
+  VELIX_LINUX_FACT("the ANSI code page follows the locale variables");
   const LocaleCase cases[] = {
       {nullptr, nullptr, "ru_RU.UTF-8", 1251},  {nullptr, nullptr, "uk_UA.UTF-8", 1251},
       {nullptr, nullptr, "be_BY", 1251},        {nullptr, nullptr, "bg_BG.UTF-8", 1251},
@@ -35,6 +36,7 @@ TEST(AnsiCodePage, FollowsTheFirstLocaleVariableThatIsSet) {
 }
 
 TEST(UiLanguage, RussianOnlyForARussianLocale) {
+  VELIX_LINUX_FACT("the UI language follows the locale variables");
   struct Case {
     const char* language;
     const char* lc_all;

@@ -30,6 +30,7 @@ std::vector<fs::path> set_aside_files(const std::string& dir) {
 }
 
 TEST(HiveStore, DamagedFileIsSetAsideAndItsReadablePartKept) {
+  VELIX_LINUX_FACT("the registry is kept in hive files");
   TempConfigHome home;
   fs::create_directories(home.dir() + "/velixcom");
   const std::string damaged =
@@ -58,6 +59,7 @@ TEST(HiveStore, DamagedFileIsSetAsideAndItsReadablePartKept) {
 }
 
 TEST(HiveStore, UnusableDirectoryFailsWritesQuietly) {
+  VELIX_LINUX_FACT("the registry is kept in hive files");
   TempConfigHome home;
   std::ofstream(home.dir() + "/velixcom") << "a file where the directory should be";
   RegKey key;
@@ -70,6 +72,7 @@ TEST(HiveStore, UnusableDirectoryFailsWritesQuietly) {
 namespace {
 
 TEST(HiveStore, ABatchStoresItsChangesOnceAtItsEnd) {
+  VELIX_LINUX_FACT("the registry is kept in hive files");
   TempConfigHome home;
   RegKey key;
   ASSERT_EQ(key.Create(RegHive::kCurrentUser, "A"), kRegOk);
