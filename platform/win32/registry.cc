@@ -41,7 +41,10 @@ long RegKey::Open(RegHive hive, std::string_view path) {
   if (!valid_reg_path(path)) return kRegInvalidParameter;
   HKEY key = nullptr;
   const std::string name(path);
-  const LONG result = RegOpenKeyExA(root_of(hive), name.c_str(), 0, KEY_READ | KEY_WRITE, &key);
+  LONG result = RegOpenKeyExA(root_of(hive), name.c_str(), 0, KEY_READ | KEY_WRITE, &key);
+  // Keys of the machine (what HKCR shows from HKLM) are read-only to most
+  // users: reading them must still work.
+  if (result == ERROR_ACCESS_DENIED) result = RegOpenKeyExA(root_of(hive), name.c_str(), 0, KEY_READ, &key);
   if (result != ERROR_SUCCESS) return result;
   hive_ = hive;
   path_ = name;

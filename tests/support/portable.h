@@ -19,6 +19,14 @@
 
 namespace test_support {
 
+// Whether files carry POSIX permission bits. Windows keeps access in the
+// ACL the file inherits from its folder (the user's profile) instead.
+#ifdef _WIN32
+constexpr bool kPosixFileModes = false;
+#else
+constexpr bool kPosixFileModes = true;
+#endif
+
 // A new, empty directory under the system's temporary directory, made
 // exclusively (test programs that ctest runs side by side never share one).
 inline std::string make_temp_dir(const std::string& prefix = "velix-test-") {
