@@ -1,5 +1,4 @@
 // Export of a secret key as an "NM" document and its key file.
-#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -82,9 +81,10 @@ void fill_certificate_identity(KeyCertRecord* cert, int packet_type, const KeyHa
 }
 
 int replace_key_file(const char* path, const void* data, size_t length) {
-  if (platform::replace_file(path, data, length)) return 0;
+  platform::ReplaceFailure failure;
+  if (platform::replace_file(path, data, length, &failure)) return 0;
   // Out of room or a failing device: the file could be made, its bytes not written.
-  return errno == ENOSPC || errno == EIO || errno == EFBIG ? CORE_E_WRITE_FILE : CORE_E_CREATE_FILE;
+  return failure == platform::ReplaceFailure::kWrite ? CORE_E_WRITE_FILE : CORE_E_CREATE_FILE;
 }
 
 uint32_t current_time32() { return static_cast<uint32_t>(std::time(nullptr)); }

@@ -1,6 +1,5 @@
 // Anchoring a plain key file to a machine: the reverse of ReadKeyText.
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -51,8 +50,9 @@ int AnchorKeyFile(const platform::MachineFacts& machine, const char* path) {
 
   const std::string anchored = AnchoredFileText(machine, plain.data(), plain.length());
   if (anchored.empty()) return CORE_E_ENCRYPT;
-  if (!platform::replace_file(path, anchored.data(), anchored.size()))
-    return errno == ENOMEM ? CORE_E_NOMEM : CORE_E_WRITE_FILE;
+  platform::ReplaceFailure failure;
+  if (!platform::replace_file(path, anchored.data(), anchored.size(), &failure))
+    return failure == platform::ReplaceFailure::kNoMemory ? CORE_E_NOMEM : CORE_E_WRITE_FILE;
   return 0;
 }
 

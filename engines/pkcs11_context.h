@@ -3,7 +3,7 @@
 // with their own vendor libraries, flags and PIN limits.
 #pragma once
 
-#include <p11-kit-1/p11-kit/pkcs11.h>
+#include <p11-kit/pkcs11.h>
 
 #include <cstdarg>
 #include <cstdint>

@@ -3,6 +3,7 @@
 // killed while holding it never blocks the others.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -16,10 +17,11 @@ class ExclusiveFileLock {
   ExclusiveFileLock(const ExclusiveFileLock&) = delete;
   ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
 
-  bool held() const { return fd_ >= 0; }
+  bool held() const { return handle_ != kNoHandle; }
 
  private:
-  int fd_ = -1;
+  static constexpr intptr_t kNoHandle = -1;
+  intptr_t handle_ = kNoHandle;  // the system's handle of the open file
 };
 
 }  // namespace platform

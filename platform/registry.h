@@ -93,6 +93,7 @@ class RegKey {
   RegHive hive_ = RegHive::kCurrentUser;
   std::string path_;
   bool open_ = false;
+  void* handle_ = nullptr;  // the system's key handle, where the registry is the system's
 };
 
 // Groups the changes this thread makes through RegKey until the outermost

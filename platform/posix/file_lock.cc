@@ -19,11 +19,11 @@ ExclusiveFileLock::ExclusiveFileLock(const std::string& path) {
     close(fd);
     return;
   }
-  fd_ = fd;
+  handle_ = fd;
 }
 
 ExclusiveFileLock::~ExclusiveFileLock() {
-  if (fd_ >= 0) close(fd_);  // closing the only descriptor releases the lock
+  if (handle_ != kNoHandle) close(static_cast<int>(handle_));  // closing the only descriptor releases the lock
 }
 
 }  // namespace platform

@@ -19,8 +19,9 @@ std::string join_path(std::string_view base, std::string_view sub) {
 }  // namespace
 
 RegKey::RegKey(RegKey&& other) noexcept
-    : hive_(other.hive_), path_(std::move(other.path_)), open_(other.open_) {
+    : hive_(other.hive_), path_(std::move(other.path_)), open_(other.open_), handle_(other.handle_) {
   other.open_ = false;
+  other.handle_ = nullptr;
 }
 
 RegKey& RegKey::operator=(RegKey&& other) noexcept {
@@ -28,7 +29,9 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     hive_ = other.hive_;
     path_ = std::move(other.path_);
     open_ = other.open_;
+    handle_ = other.handle_;
     other.open_ = false;
+    other.handle_ = nullptr;
   }
   return *this;
 }

@@ -37,12 +37,26 @@ void sync_directory_of(const std::string& path) {
   ::close(fd);
 }
 
+ReplaceFailure failure_of(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EIO:
+    case EFBIG: return ReplaceFailure::kWrite;
+    case ENOMEM: return ReplaceFailure::kNoMemory;
+    default: return ReplaceFailure::kCreate;
+  }
+}
+
 }  // namespace
 
-bool replace_file(const char* path, const void* data, size_t length) {
+bool replace_file(const char* path, const void* data, size_t length, ReplaceFailure* failure) {
+  if (failure != nullptr) *failure = ReplaceFailure::kNone;
   std::string temp = std::string(path) + ".XXXXXX";
   const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // created with mode 0600
-  if (fd < 0) return false;
+  if (fd < 0) {
+    if (failure != nullptr) *failure = failure_of(errno);
+    return false;
+  }
   bool ok = write_all(fd, data, length) && ::fsync(fd) == 0;
   int cause = errno;
   if (::close(fd) != 0 && ok) {
@@ -55,7 +69,7 @@ bool replace_file(const char* path, const void* data, size_t length) {
   }
   if (!ok) {
     ::unlink(temp.c_str());
-    errno = cause;
+    if (failure != nullptr) *failure = failure_of(cause);
     return false;
   }
   sync_directory_of(path);

@@ -65,17 +65,17 @@ TEST_F(KeyFixtures, Write) {
   KeyHandle secret{}, pub{};
   if (std::string(mode) == "new" || !fs::exists(kFixtures / "secret.key")) {
     ASSERT_EQ(core_generate_keys(ENGINE_BUILTIN, card.c_str(), -1, &secret, &pub, kBits), 0);
-    ASSERT_GT(core_save_secret_key((kFixtures / "secret.key").c_str(), kPassphrase, &secret), 0);
+    ASSERT_GT(core_save_secret_key((kFixtures / "secret.key").string().c_str(), kPassphrase, &secret), 0);
   } else {
     secret = open_fixture_key();
     pub = public_half(&secret);
   }
-  ASSERT_GT(core_save_secret_key((kFixtures / "secret_unprotected.key").c_str(), "", &secret), 0);
+  ASSERT_GT(core_save_secret_key((kFixtures / "secret_unprotected.key").string().c_str(), "", &secret), 0);
   // As the key creation writes them: each card certified by the new secret key.
   fs::remove(kFixtures / "Public.iks");
   fs::remove(kFixtures / "pubkeys.key");
-  ASSERT_GT(core_store_public_card((kFixtures / "Public.iks").c_str(), &pub, &secret), 0);
-  ASSERT_GT(core_store_public_card((kFixtures / "pubkeys.key").c_str(), &pub, &secret), 0);
+  ASSERT_GT(core_store_public_card((kFixtures / "Public.iks").string().c_str(), &pub, &secret), 0);
+  ASSERT_GT(core_store_public_card((kFixtures / "pubkeys.key").string().c_str(), &pub, &secret), 0);
   core_close_key(&secret);
   core_close_key(&pub);
 }

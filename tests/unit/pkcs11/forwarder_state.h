@@ -3,7 +3,7 @@
 // sessions and logins, and plays a vendor's extended function list.
 #pragma once
 
-#include <p11-kit-1/p11-kit/pkcs11.h>
+#include <p11-kit/pkcs11.h>
 
 #include <cstdint>
 

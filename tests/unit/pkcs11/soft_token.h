@@ -3,7 +3,7 @@
 // access to it for preparing and inspecting objects.
 #pragma once
 
-#include <p11-kit-1/p11-kit/pkcs11.h>
+#include <p11-kit/pkcs11.h>
 
 #include <filesystem>
 #include <functional>

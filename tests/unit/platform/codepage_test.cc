@@ -18,6 +18,7 @@ struct LocaleCase {
 };
 
 TEST(AnsiCodePage, WesternEuropeanLocalesGet1252AndEveryOtherLocale1251) {
+  VELIX_LINUX_FACT("the ANSI code page follows the locale variables");
   const LocaleCase cases[] = {
       {nullptr, nullptr, "ru_RU.UTF-8", 1251},   {nullptr, nullptr, "uk_UA.UTF-8", 1251},
       {nullptr, nullptr, "de_DE.UTF-8", 1252},   {nullptr, nullptr, "fr_FR", 1252},
@@ -39,6 +40,7 @@ TEST(AnsiCodePage, WesternEuropeanLocalesGet1252AndEveryOtherLocale1251) {
 }
 
 TEST(UiLanguage, RussianOnlyForARussianLocale) {
+  VELIX_LINUX_FACT("the UI language follows the locale variables");
   struct Case {
     const char* language;
     const char* lc_all;

@@ -35,6 +35,7 @@ std::vector<fs::path> set_aside_files(const std::string& dir) {
 }
 
 TEST(HiveStore, DamagedFileIsSetAsideAndItsReadablePartKept) {
+  VELIX_LINUX_FACT("the registry is kept in hive files");
   TempConfigHome home;
   fs::create_directories(home.dir() + "/velixcom");
   const std::string damaged =
@@ -63,6 +64,7 @@ TEST(HiveStore, DamagedFileIsSetAsideAndItsReadablePartKept) {
 }
 
 TEST(HiveStore, UnusableDirectoryFailsWritesQuietly) {
+  VELIX_LINUX_FACT("the registry is kept in hive files");
   TempConfigHome home;
   std::ofstream(home.dir() + "/velixcom") << "a file where the directory should be";
   RegKey key;
@@ -75,6 +77,7 @@ TEST(HiveStore, UnusableDirectoryFailsWritesQuietly) {
 namespace {
 
 TEST(HiveStore, ABatchStoresItsChangesOnceAtItsEnd) {
+  VELIX_LINUX_FACT("the registry is kept in hive files");
   TempConfigHome home;
   RegKey key;
   ASSERT_EQ(key.Create(RegHive::kCurrentUser, "A"), kRegOk);

@@ -23,6 +23,16 @@ std::string read_text(const std::string& path) {
 
 class Registry : public ::testing::Test {
  protected:
+  // Where the registry is the system's own, the keys these tests make
+  // outlive a test: each test starts without them and leaves none behind.
+  Registry() { RemoveTestKeys(); }
+  ~Registry() override { RemoveTestKeys(); }
+  static void RemoveTestKeys() {
+    RegKey root;
+    if (root.Open(RegHive::kCurrentUser, "") != kRegOk) return;
+    for (const char* name : {"SoftWare\\VelixCom", "T", "A", "Only"}) root.DeleteTree(name);
+  }
+
   TempConfigHome home_;
 };
 
@@ -43,6 +53,7 @@ TEST_F(Registry, OpenNeedsAnExistingKeyCreateMakesParents) {
 }
 
 TEST_F(Registry, ValuesKeepTheirTypeAndExactBytes) {
+  VELIX_LINUX_FACT("the registry is kept in hive files, where string data keep their exact bytes");
   struct Case {
     const char* name;
     uint32_t type;
@@ -97,6 +108,7 @@ TEST_F(Registry, QueryReportsTheSizeWhenTheBufferIsTooSmall) {
 }
 
 TEST_F(Registry, EnumerationStopsWhereANameOrTheDataDoesNotFit) {
+  VELIX_NOT_UNDER_WINE("it lists values in name order, not in the order they were made");
   RegKey key;
   ASSERT_EQ(key.Create(RegHive::kCurrentUser, "T"), kRegOk);
   ASSERT_EQ(key.SetValue("first", kRegSz, "a", 1), kRegOk);
@@ -152,6 +164,7 @@ TEST_F(Registry, DeletingKeysAndValues) {
 }
 
 TEST_F(Registry, HivesAreSeparateFilesReadableByTheUserOnly) {
+  VELIX_LINUX_FACT("the registry is kept in hive files");
   RegKey user, classes;
   ASSERT_EQ(user.Create(RegHive::kCurrentUser, "Only\\User"), kRegOk);
   ASSERT_EQ(classes.Create(RegHive::kClassesRoot, "CLSID"), kRegOk);

@@ -6,22 +6,17 @@
 #include <filesystem>
 #include <string>
 
-#include <unistd.h>
+#include "tests/support/portable.h"
 
 class TempConfigHome {
  public:
   TempConfigHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velix-test-XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
+    dir_ = test_support::make_temp_dir();
     if (const char* old = std::getenv("XDG_CONFIG_HOME")) previous_ = old, had_previous_ = true;
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    test_support::set_env("XDG_CONFIG_HOME", dir_.c_str());
   }
   ~TempConfigHome() {
-    if (had_previous_) {
-      setenv("XDG_CONFIG_HOME", previous_.c_str(), 1);
-    } else {
-      unsetenv("XDG_CONFIG_HOME");
-    }
+    test_support::set_env("XDG_CONFIG_HOME", had_previous_ ? previous_.c_str() : nullptr);
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
@@ -42,19 +37,9 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) previous_ = old, had_previous_ = true;
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
+    test_support::set_env(name, value);
   }
-  ~ScopedEnv() {
-    if (had_previous_) {
-      setenv(name_.c_str(), previous_.c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
+  ~ScopedEnv() { test_support::set_env(name_.c_str(), had_previous_ ? previous_.c_str() : nullptr); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 

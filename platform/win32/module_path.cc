@@ -1,0 +1,24 @@
+#include "platform/module_path.h"
+
+#include "platform/win32/windows_api.h"
+
+namespace platform {
+
+std::string module_file_name(const void* address) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          static_cast<LPCWSTR>(address), &module))
+    return {};
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return win32::narrow_utf8(path);
+    }
+    path.resize(path.size() * 2);  // cut short: ask again with more room
+  }
+}
+
+}  // namespace platform
