@@ -1,10 +1,9 @@
 #include "host/sign_reason.h"
 
-#include <QGuiApplication>
-
 #include "core/core.h"
-#include "signer/config.h"
+#include "settings/config.h"
 #include "signer/signer.h"
+#include "ui/dialog_backend.h"
 
 namespace {
 
@@ -39,8 +38,8 @@ SignOutcome observe_sign_outcome(bool signed_something, int32_t signer_error) {
   SignOutcome outcome;
   outcome.signed_something = signed_something;
   outcome.signer_error = signer_error;
-  // Without a display velixhost runs on Qt's offscreen platform, where no dialog is shown.
-  outcome.has_display = QGuiApplication::platformName() != QLatin1String("offscreen");
+  // Without a display that can be opened velixhost installs no dialog backend.
+  outcome.has_display = ui::ActiveDialogBackend() != nullptr;
   if (signed_something) return outcome;
   const Config& config = Config::Instance();
   outcome.token_key = config.KeyType != 0;

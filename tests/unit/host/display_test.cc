@@ -26,7 +26,7 @@ TEST_P(HostDisplay, RunsHeadlessAndAnswersAtOnce) {
   EXPECT_EQ(run.exitStatus, QProcess::NormalExit);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(single_frame_body(run.output),
-            R"({"action":"signMessage","error":0,"result":{"value":""},"type":"velixcom","uid":"d"})");
+            R"({"action":"signMessage","error":0,"result":{"reason":"no-display","value":""},"type":"velixcom","uid":"d"})");
   EXPECT_TRUE(run.logText.contains("No dialogs, every one answers as Cancel: ")) << run.logText.toStdString();
   EXPECT_TRUE(run.logText.contains(GetParam().reason)) << run.logText.toStdString();
 }
