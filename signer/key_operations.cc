@@ -32,6 +32,7 @@ int32_t CSigner::EditKeys() {
   list.Load();
   ui::CEditDlgImp dialog;
   dialog.SetKeyList(&list);
+  dialog.SetOffersReask(flavour() == SignerFlavour::kComServer);
   dialog.DoModal(ui::CEditDlg::kTemplateId, nullptr);
   // Whatever the dialog's result: entries changed before a Cancel are kept too.
   if (std::string why; !list.Save(&why)) ui::ShowSettingsError(ui::kStringSettingsNotSaved, why);

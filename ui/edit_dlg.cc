@@ -71,6 +71,10 @@ intptr_t CEditDlg::OnInitDialog() {
   if (key_list_ == nullptr) return 0;
   FillList();
   FillReaskList(Window(), kReaskList, Config::Instance().ReaskIndex);
+  if (!offers_reask_) {
+    Window()->ShowItem(kReaskLabel, false);
+    Window()->ShowItem(kReaskList, false);
+  }
   return 1;
 }
 
@@ -114,7 +118,7 @@ intptr_t CEditDlg::OnCommand(uintptr_t wparam, intptr_t, int code) {
       return 1;
     case kSelect: {
       SelectionChanged();
-      const int reask = Window()->CurrentItem(kReaskList);
+      const int reask = offers_reask_ ? Window()->CurrentItem(kReaskList) : -1;
       if (reask >= 0) Config::Instance().ReaskIndex = static_cast<uint32_t>(reask);
       Window()->EndDialog(kResultSelect);
       return 1;

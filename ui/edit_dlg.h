@@ -18,11 +18,15 @@ class CEditDlg : public CDialog {
   static constexpr int kDelete = 207;
   static constexpr int kChange = 209;
   static constexpr int kRename = 221;
+  static constexpr int kReaskLabel = 489;
   static constexpr int kReaskList = 204;
   static constexpr int kSelect = 6;
 
   // The list shown and edited; the caller owns and saves it.
   void SetKeyList(KeyList* list) { key_list_ = list; }
+  // false hides the "Ask again" list and its label and leaves the stored
+  // choice alone: a host that opens the key once per request cannot keep it.
+  void SetOffersReask(bool offers) { offers_reask_ = offers; }
   // The entry current at the last selection change, "Select" or double-click.
   KeyListEntry* SelectedEntry() const { return selected_; }
 
@@ -30,6 +34,7 @@ class CEditDlg : public CDialog {
   intptr_t OnCommand(uintptr_t wparam, intptr_t lparam, int code) override;
 
  private:
+  bool offers_reask_ = true;
   void FillList();
   KeyListEntry* CurrentEntry() const;
   void SelectionChanged();

@@ -111,6 +111,7 @@ void CSignDlg::OpenKeyManagement() {
 
   CEditDlgImp editor;
   editor.SetKeyList(key_list_);
+  editor.SetOffersReask(offers_reask_);
   const intptr_t result = editor.DoModal(CEditDlg::kTemplateId, nullptr);
   // Only the entries changed in the editor are stored; keys added meanwhile by
   // another process stay.

@@ -319,3 +319,17 @@ TEST_F(KeyManagement, RefusesNamesAndPathsTheKeyListCannotHold) {
                        "The key file path is too long: at most 254 bytes can be stored.",
                    }));
 }
+
+TEST_F(KeyManagement, WithoutAskAgainTheChoiceIsHiddenAndKeptAsStored) {
+  // velixhost opens the key once per request, so it cannot honour the choice.
+  dialog.SetOffersReask(false);
+  config.ReaskIndex = 4;
+  EXPECT_EQ(Show([](ScriptedDialog& d) {
+    EXPECT_FALSE(d.IsVisible(489));
+    EXPECT_FALSE(d.IsVisible(kReask));  // nobody can pick from it
+    d.Select(kList, 0);
+    d.Click(6);
+  }), 6);
+  EXPECT_EQ(dialog.SelectedEntry(), keys.At(0));
+  EXPECT_EQ(config.ReaskIndex, 4u);
+}
