@@ -16,14 +16,16 @@ class FileReader {
   FileReader(const FileReader&) = delete;
   FileReader& operator=(const FileReader&) = delete;
 
-  // Opens an existing regular file for reading. exclusive refuses the file
-  // while another holder has it open exclusively, and keeps others out until
-  // Close (an advisory lock: the "no sharing" of a Windows open). On failure
-  // last_error() tells why (an errno value) and the result is false.
+  // Opens an existing regular file for reading. exclusive keeps others out
+  // until Close: on Linux an advisory lock, refused while another holder has
+  // the file open exclusively; on Windows an open that shares the file with
+  // readers only, refused while someone has it open for writing, and keeping
+  // writers out. On failure last_error() tells why (an errno value) and the
+  // result is false.
   bool Open(const std::string& path, bool exclusive);
   void Close();
 
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return handle_ != kNoHandle; }
   // The file's size when it was opened.
   uint64_t size() const { return size_; }
   // Reads up to capacity bytes from offset: the count read (short only at the
@@ -34,7 +36,8 @@ class FileReader {
  private:
   bool Fail(int error);
 
-  int fd_ = -1;
+  static constexpr intptr_t kNoHandle = -1;
+  intptr_t handle_ = kNoHandle;  // the file descriptor, or the Windows file handle
   uint64_t size_ = 0;
   int last_error_ = 0;
 };

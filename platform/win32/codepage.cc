@@ -11,6 +11,9 @@ namespace platform {
 
 unsigned ansi_code_page() { return GetACP(); }
 
+// The system's code page is the one its locale gives.
+unsigned locale_ansi_code_page() { return GetACP(); }
+
 namespace win32 {
 
 std::wstring widen_utf8(std::string_view text) {
@@ -74,6 +77,24 @@ std::optional<std::string> utf16_to_code_page(std::u16string_view text, unsigned
     }
   }
   if (out.size() > max_bytes) return std::nullopt;
+  return out;
+}
+
+std::optional<std::string> utf16_to_code_page_exact(std::u16string_view text, unsigned code_page,
+                                                    size_t max_bytes) {
+  if (text.size() > static_cast<size_t>(INT_MAX)) return std::nullopt;
+  if (code_page == kCodePageUtf8) {
+    // UTF-8 holds every character; only an unpaired surrogate would be lost.
+    for (std::u16string_view rest = text; !rest.empty();) {
+      const size_t n = character_length(rest);
+      if (n == 1 && rest[0] >= 0xD800 && rest[0] < 0xE000) return std::nullopt;
+      rest.remove_prefix(n);
+    }
+    return utf16_to_code_page(text, code_page, max_bytes);
+  }
+  BOOL lossy = FALSE;
+  std::string out = narrow(text, code_page, &lossy);
+  if (lossy || out.size() > max_bytes) return std::nullopt;
   return out;
 }
 

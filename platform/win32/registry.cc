@@ -15,6 +15,30 @@ HKEY root_of(RegHive hive) { return hive == RegHive::kClassesRoot ? HKEY_CLASSES
 
 HKEY as_key(void* handle) { return static_cast<HKEY>(handle); }
 
+const char* hive_name(RegHive hive) {
+  return hive == RegHive::kClassesRoot ? "HKEY_CLASSES_ROOT" : "HKEY_CURRENT_USER";
+}
+
+// Why this thread's last change failed, kept from the start of the outermost
+// batch (or of a change outside one) on.
+thread_local char t_failure[512];
+thread_local int t_batch_depth = 0;
+
+void start_change() {
+  if (t_batch_depth == 0) t_failure[0] = '\0';
+}
+
+// Keeps the reason of a failed change; a missing key or value is an answer,
+// not a failure of the registry.
+long noted(LONG result, const char* what, RegHive hive, const std::string& path, std::string_view name) {
+  if (result != ERROR_SUCCESS && result != ERROR_FILE_NOT_FOUND) {
+    std::string where = std::string(hive_name(hive)) + "\\" + path;
+    if (!name.empty()) where += "\\" + std::string(name);
+    win32::keep_text(t_failure, std::string(what) + " " + where + ": " + win32::system_message(result));
+  }
+  return result;
+}
+
 }  // namespace
 
 RegKey::RegKey(RegKey&& other) noexcept
@@ -56,11 +80,12 @@ long RegKey::Open(RegHive hive, std::string_view path) {
 long RegKey::Create(RegHive hive, std::string_view path) {
   Close();
   if (!valid_reg_path(path)) return kRegInvalidParameter;
+  start_change();
   HKEY key = nullptr;
   const std::string name(path);
   const LONG result = RegCreateKeyExA(root_of(hive), name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                       KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-  if (result != ERROR_SUCCESS) return result;
+  if (result != ERROR_SUCCESS) return noted(result, "cannot create", hive, name, {});
   hive_ = hive;
   path_ = name;
   open_ = true;
@@ -75,10 +100,26 @@ void RegKey::Close() {
   path_.clear();
 }
 
-// The system's registry stores each change by itself; a batch has nothing
-// to hold back.
-RegBatch::RegBatch() = default;
-RegBatch::~RegBatch() = default;
+// The system's registry stores each change at once, and a change that
+// cannot be stored fails by itself: a batch holds nothing back and has
+// nothing left to store when it ends. Within it, RegLastFailure keeps the
+// reason of the last change that failed.
+RegBatch::RegBatch() {
+  start_change();
+  ++t_batch_depth;
+}
+
+RegBatch::~RegBatch() {
+  if (!ended_) --t_batch_depth;
+}
+
+long RegBatch::Commit() {
+  if (!ended_) --t_batch_depth;
+  ended_ = true;
+  return kRegOk;
+}
+
+std::string RegLastFailure() { return t_failure; }
 
 long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
 
@@ -99,8 +140,10 @@ long RegKey::QueryValue(std::string_view name, uint32_t* type, void* data, uint3
 long RegKey::SetValue(std::string_view name, uint32_t type, const void* data, uint32_t size) {
   if (const long check = Check(); check != kRegOk) return check;
   if (data == nullptr && size != 0) return kRegInvalidParameter;
+  start_change();
   const std::string value(name);
-  return RegSetValueExA(as_key(handle_), value.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+  return noted(RegSetValueExA(as_key(handle_), value.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+               "cannot write", hive_, path_, name);
 }
 
 long RegKey::EnumValue(uint32_t index, char* name, uint32_t* name_size, uint32_t* type, void* data,
@@ -134,22 +177,26 @@ long RegKey::EnumKey(uint32_t index, std::string* name) const {
 
 long RegKey::DeleteValue(std::string_view name) {
   if (const long check = Check(); check != kRegOk) return check;
+  start_change();
   const std::string value(name);
-  return RegDeleteValueA(as_key(handle_), value.c_str());
+  return noted(RegDeleteValueA(as_key(handle_), value.c_str()), "cannot delete", hive_, path_, name);
 }
 
 long RegKey::DeleteSubKey(std::string_view subkey) {
   if (const long check = Check(); check != kRegOk) return check;
   if (subkey.empty() || !valid_reg_path(subkey)) return kRegInvalidParameter;
+  start_change();
   const std::string name(subkey);
-  return RegDeleteKeyA(as_key(handle_), name.c_str());
+  return noted(RegDeleteKeyA(as_key(handle_), name.c_str()), "cannot delete", hive_, path_, subkey);
 }
 
 long RegKey::DeleteTree(std::string_view subkey) {
   if (const long check = Check(); check != kRegOk) return check;
   if (!valid_reg_path(subkey)) return kRegInvalidParameter;
+  start_change();
   const std::string name(subkey);
-  return RegDeleteTreeA(as_key(handle_), subkey.empty() ? nullptr : name.c_str());
+  return noted(RegDeleteTreeA(as_key(handle_), subkey.empty() ? nullptr : name.c_str()), "cannot delete", hive_,
+               path_, subkey);
 }
 
 }  // namespace platform

@@ -18,5 +18,17 @@ namespace platform::win32 {
 std::wstring widen_utf8(std::string_view text);
 // A wide text (module and file names) as UTF-8.
 std::string narrow_utf8(std::wstring_view text);
+// The system's text for an error number (GetLastError, a registry result),
+// without the line end; "error N" when the system has none.
+std::string system_message(DWORD error);
+// Copies text into a fixed buffer, cut to fit. Per-thread reasons live in such
+// plain buffers: a thread-local object with a destructor would outlive a DLL
+// (velixcom) that links this code.
+template <size_t N>
+void keep_text(char (&buffer)[N], std::string_view text) {
+  const size_t length = text.size() < N - 1 ? text.size() : N - 1;
+  text.copy(buffer, length);
+  buffer[length] = '\0';
+}
 
 }  // namespace platform::win32

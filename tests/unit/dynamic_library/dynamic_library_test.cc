@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "tests/support/portable.h"
+
 namespace {
 
 // Which file the loader is asked for is a fact of each platform: Linux
@@ -56,6 +58,7 @@ TEST(DynamicLibrary, MissingLibrariesAndEmptyNamesFail) {
 }
 
 TEST(DynamicLibrary, PackagedNamesCoverPrefixCaseAndLibraryFolders) {
+  VELIX_LINUX_FACT("packages install token modules as lib*.so files in the library folders");
   // p11-kit's proxy module is installed without the "lib" prefix, in lower case.
   const std::vector<std::string> names = platform::packaged_library_names("P11-Kit-Proxy.dll");
   auto has = [&](const std::string& name) {
@@ -83,9 +86,16 @@ TEST(DynamicLibrary, PackagedNamesCoverPrefixCaseAndLibraryFolders) {
 
 TEST(DynamicLibrary, FailedLoadSaysWhy) {
   EXPECT_EQ(platform::load_library("no-such-vendor-library.dll"), nullptr);
+#ifdef _WIN32
+  // The loader's reason, which does not name the file.
+  EXPECT_NE(platform::last_library_error(), "");
+  platform::LibraryHandle library = platform::load_library("kernel32.dll");
+#else
   EXPECT_NE(platform::last_library_error().find("libno-such-vendor-library.so"), std::string::npos)
       << platform::last_library_error();
   platform::LibraryHandle library = platform::load_library("crypto.dll");
+#endif
+  ASSERT_NE(library, nullptr);
   EXPECT_EQ(platform::last_library_error(), "");
   platform::free_library(library);
 }

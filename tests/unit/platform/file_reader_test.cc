@@ -1,7 +1,9 @@
 #include "platform/file_reader.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <cerrno>
 #include <filesystem>
@@ -45,8 +47,14 @@ TEST_F(FileReaderTest, ReadsAtOffsetsAndSeesTheFileShrink) {
 }
 
 TEST_F(FileReaderTest, RefusesWhatIsNotARegularFileAtOnce) {
-  const std::string fifo = dir_.dir() + "/fifo";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+#ifdef _WIN32
+  const char* device_kind = "the null device";
+  const std::string device = "NUL";
+#else
+  const char* device_kind = "FIFO with no writer";  // must not wait for a writer
+  const std::string device = dir_.dir() + "/fifo";
+  ASSERT_EQ(mkfifo(device.c_str(), 0600), 0);
+#endif
   const struct {
     const char* what;
     std::string path;
@@ -54,7 +62,7 @@ TEST_F(FileReaderTest, RefusesWhatIsNotARegularFileAtOnce) {
   } cases[] = {
       {"missing file", dir_.dir() + "/missing", ENOENT},
       {"directory", dir_.dir(), EISDIR},
-      {"FIFO with no writer", fifo, EINVAL},  // must not wait for a writer
+      {device_kind, device, EINVAL},
   };
   for (const auto& c : cases) {
     FileReader file;
@@ -68,6 +76,7 @@ TEST_F(FileReaderTest, RefusesWhatIsNotARegularFileAtOnce) {
 }
 
 TEST_F(FileReaderTest, ExclusiveOpenKeepsOthersOutUntilClosed) {
+  VELIX_LINUX_FACT("an exclusive open is an advisory lock that a second exclusive opener meets");
   const std::string path = Write("data.bin", "abc");
   FileReader first, second, shared;
   ASSERT_TRUE(first.Open(path, true));
@@ -77,5 +86,24 @@ TEST_F(FileReaderTest, ExclusiveOpenKeepsOthersOutUntilClosed) {
   first.Close();
   EXPECT_TRUE(second.Open(path, true));
 }
+
+#ifdef _WIN32
+// On Windows an exclusive open shares the file with readers only.
+TEST_F(FileReaderTest, ExclusiveOpenAndWritersKeepEachOtherOut) {
+  const std::string path = Write("data.bin", "abc");
+  {
+    FileReader exclusive, shared;
+    ASSERT_TRUE(exclusive.Open(path, true));
+    EXPECT_TRUE(shared.Open(path, false));
+    EXPECT_FALSE(std::ofstream(path, std::ios::binary | std::ios::app).is_open());
+  }
+  std::ofstream writer(path, std::ios::binary | std::ios::app);
+  ASSERT_TRUE(writer.is_open());
+  FileReader exclusive, shared;
+  EXPECT_FALSE(exclusive.Open(path, true));
+  EXPECT_EQ(exclusive.last_error(), EWOULDBLOCK);
+  EXPECT_TRUE(shared.Open(path, false));
+}
+#endif
 
 }  // namespace

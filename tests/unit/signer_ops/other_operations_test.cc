@@ -58,6 +58,7 @@ TEST_F(OtherOperations, StatementRequestText) {
 }
 
 TEST_F(OtherOperations, RussianStatementRequestIsSignedIn1251OrRefusedWhereThePageCannotHoldIt) {
+  VELIX_LINUX_FACT("the ANSI code page follows the locale variables, 1251 for English");
   OpenFixtureKey();
   SetUserName("IVANOV");
   ui::SetThreadUiLanguage(1049);

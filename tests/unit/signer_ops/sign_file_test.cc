@@ -77,6 +77,8 @@ class Truncator {
 };
 
 TEST_F(SignFileOps, FileCutWhileItIsHashedIsAReadErrorNotACrash) {
+  VELIX_LINUX_FACT("the signer's exclusive open is an advisory lock; on Windows it keeps writers out, so "
+                   "nobody can cut the file while it is signed");
   OpenFixtureKey();
   const std::string path = home_.dir() + "/shrinking.bin";
   // 1 GiB takes the signer well over the time the other thread needs to cut

@@ -103,6 +103,7 @@ TEST_F(SignMessageTest, AnsiModeSignsTheCodePageBytes) {
 }
 
 TEST_F(SignMessageTest, RussianHeaderAndMessageAreSignedIn1251UnderAnEnglishLocale) {
+  VELIX_LINUX_FACT("the ANSI code page follows the locale variables, 1251 for English");
   OpenFixtureKey();
   ui::SetThreadUiLanguage(1049);
   SetUserName("IVANOV");

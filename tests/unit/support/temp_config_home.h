@@ -1,9 +1,12 @@
 // Points XDG_CONFIG_HOME (where the registry hives live) at a fresh temporary
-// directory for the lifetime of the object, and removes it afterwards.
+// directory for the lifetime of the object, and removes it afterwards. On
+// Windows the registry is the system's, shared by the test programs that run
+// side by side: there a fresh key serves as HKEY_CURRENT_USER instead.
 #pragma once
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "tests/support/portable.h"
@@ -14,8 +17,21 @@ class TempConfigHome {
     dir_ = test_support::make_temp_dir();
     if (const char* old = std::getenv("XDG_CONFIG_HOME")) previous_ = old, had_previous_ = true;
     test_support::set_env("XDG_CONFIG_HOME", dir_.c_str());
+#ifdef _WIN32
+    user_key_ = "Software\\VelixTests\\" + std::filesystem::path(dir_).filename().string();
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, user_key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS ||
+        RegOverridePredefKey(HKEY_CURRENT_USER, key) != ERROR_SUCCESS)
+      throw std::runtime_error("no registry key of its own for the test");
+    RegCloseKey(key);
+#endif
   }
   ~TempConfigHome() {
+#ifdef _WIN32
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegDeleteTreeA(HKEY_CURRENT_USER, user_key_.c_str());
+#endif
     test_support::set_env("XDG_CONFIG_HOME", had_previous_ ? previous_.c_str() : nullptr);
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
@@ -30,6 +46,9 @@ class TempConfigHome {
   std::string dir_;
   std::string previous_;
   bool had_previous_ = false;
+#ifdef _WIN32
+  std::string user_key_;  // under the real HKEY_CURRENT_USER
+#endif
 };
 
 // Sets one environment variable for the lifetime of the object.
