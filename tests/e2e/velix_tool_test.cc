@@ -30,10 +30,10 @@ struct VelixRun {
 };
 
 // Runs velix with the arguments; input (a passphrase line) on its standard input.
-VelixRun velix(const std::vector<std::string>& args, const std::string& input = "") {
+VelixRun velix(const std::vector<std::string>& args, const std::string& input = "", const EnvChanges& env = {}) {
   std::vector<std::string> argv{VELIX_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
-  ChildProcess child(argv, {});
+  ChildProcess child(argv, env);
   EXPECT_TRUE(child.started());
   child.write_input(input);
   child.close_input();
@@ -74,6 +74,12 @@ class VelixTool : public ::testing::Test {
     EXPECT_GT(n, 0);
     out.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return out;
+  }
+
+  // velix with its settings in this test's own folder.
+  VelixRun velix_at_home(const std::vector<std::string>& args, const std::string& input = "") {
+    fs::create_directories(dir_ / "config");
+    return velix(args, input, {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()}});
   }
 
   fs::path dir_;
@@ -175,7 +181,9 @@ TEST_F(VelixTool, EverySubcommandHasHelpAndUsageErrorsExitTwo) {
   const std::vector<std::vector<std::string>> commands = {
       {}, {"verify"}, {"card"}, {"card", "export"}, {"card", "show"}, {"anchor"}, {"anchor", "make"},
       {"anchor", "show"}, {"tokens"}, {"tokens", "list"}, {"tokens", "keys"}, {"tokens", "generate"},
-      {"tokens", "import"}, {"tokens", "delete"}, {"tokens", "init"}, {"tokens", "data"}, {"diagnose"}};
+      {"tokens", "import"}, {"tokens", "delete"}, {"tokens", "init"}, {"tokens", "data"}, {"diagnose"},
+      {"settings"}, {"settings", "show"}, {"settings", "set"}, {"keys"}, {"keys", "list"}, {"keys", "add"},
+      {"keys", "remove"}, {"keys", "rename"}, {"keys", "create"}};
   for (auto command : commands) {
     command.push_back("--help");
     VelixRun help = velix(command);
@@ -186,6 +194,95 @@ TEST_F(VelixTool, EverySubcommandHasHelpAndUsageErrorsExitTwo) {
   EXPECT_EQ(velix({"verify", "--no-such-option"}).exit_code, 2);
   EXPECT_EQ(velix({}).exit_code, 2);
   EXPECT_EQ(velix({"diagnose", "--json"}).exit_code, 0);
+}
+
+TEST_F(VelixTool, StoresSettingsAndReadsThemBack) {
+  EXPECT_EQ(velix_at_home({"settings", "set", "VK", "0"}).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"settings", "set", "tokenName", "My token"}).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"settings", "set", "tokenmodule5", "/opt/vendor/libp11.so"}).exit_code, 0);
+  VelixRun shown = velix_at_home({"settings", "show", "--json"});
+  ASSERT_EQ(shown.exit_code, 0) << shown.output;
+  EXPECT_NE(shown.output.find("\"VK\":0"), std::string::npos) << shown.output;
+  EXPECT_NE(shown.output.find("\"ReaskIndex\":9"), std::string::npos) << shown.output;  // untouched default
+  EXPECT_NE(shown.output.find("\"tokenName\":\"My token\""), std::string::npos);
+  EXPECT_NE(shown.output.find("\"TokenModule5\":\"/opt/vendor/libp11.so\""), std::string::npos);
+  EXPECT_NE(shown.output.find("\"TokenModule2\":\"\""), std::string::npos);
+  // An empty path unsets it.
+  EXPECT_EQ(velix_at_home({"settings", "set", "TokenModule5", ""}).exit_code, 0);
+  EXPECT_NE(velix_at_home({"settings", "show", "--json"}).output.find("\"TokenModule5\":\"\""), std::string::npos);
+
+  for (const auto& bad : std::vector<std::vector<std::string>>{{"settings", "set", "NoSuchSetting", "1"},
+                                                                {"settings", "set", "VK", "2"},
+                                                                {"settings", "set", "KeyIndex", "-1"},
+                                                                {"settings", "set", "KeyIndex", "1x"},
+                                                                {"settings", "set", "TokenModule3", "/x.so"}})
+    EXPECT_EQ(velix_at_home(bad).exit_code, 2) << bad[2] << " " << bad[3];
+}
+
+TEST_F(VelixTool, ManagesTheKeyList) {
+  const std::string key = kFixtures + "secret.key";
+  EXPECT_EQ(velix_at_home({"keys", "add", "Work", key}).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"keys", "add", "Home", "relative/secret.key"}).exit_code, 0);
+  VelixRun listed = velix_at_home({"keys", "list"});
+  ASSERT_EQ(listed.exit_code, 0) << listed.output;
+  EXPECT_NE(listed.output.find("Work\t" + key + "\n"), std::string::npos) << listed.output;
+  // A relative path is kept as an absolute one (velix runs in this process's folder).
+  EXPECT_NE(listed.output.find("Home\t" + (fs::current_path() / "relative/secret.key").string()), std::string::npos)
+      << listed.output;
+
+  EXPECT_EQ(velix_at_home({"keys", "add", "work", key}).exit_code, 2);  // names ignore letter case
+  EXPECT_EQ(velix_at_home({"keys", "rename", "Home", "WORK"}).exit_code, 2);
+  EXPECT_EQ(velix_at_home({"keys", "rename", "Work", "Office"}).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"keys", "remove", "Home"}).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"keys", "remove", "Home"}).exit_code, 3);
+  EXPECT_EQ(velix_at_home({"keys", "rename", "Nobody", "X"}).exit_code, 3);
+  VelixRun json = velix_at_home({"keys", "list", "--json"});
+  EXPECT_EQ(json.output, "{\"keys\":[{\"name\":\"Office\",\"path\":" + std::string("\"") + key + "\"}]}\n");
+
+  // The key management dialog's limits.
+  const std::string long_name(255, 'n');
+  const std::string long_path = "/" + std::string(254, 'p');
+  EXPECT_EQ(velix_at_home({"keys", "add", long_name, key}).exit_code, 2);
+  EXPECT_EQ(velix_at_home({"keys", "add", std::string(254, 'n'), key}).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"keys", "add", "Long", long_path}).exit_code, 2);
+  EXPECT_EQ(velix_at_home({"keys", "add", "Long", long_path.substr(0, 254)}).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"keys", "add", "Snow \xE2\x98\x83", key}).exit_code, 2);  // not in the ANSI code page
+  EXPECT_EQ(velix_at_home({"keys", "add", "", key}).exit_code, 2);
+  EXPECT_EQ(velix_at_home({"keys", "list", "--json"}).output.find("Snow"), std::string::npos);
+}
+
+TEST_F(VelixTool, CreatesAKeySetFromAKeyCardAndListsIt) {
+  const fs::path keys = dir_ / "keys";
+  fs::create_directories(keys);
+  const std::vector<std::string> create{"--passphrase-fd", "0", "keys", "create", "--card",
+                                        kFixtures + "keycard.txt", "--dir", keys.string(), "--bits", "512"};
+  VelixRun made = velix_at_home(create, "new-pass\n");
+  ASSERT_EQ(made.exit_code, 0) << made.output;
+  EXPECT_TRUE(fs::exists(keys / "Public.iks"));
+  EXPECT_TRUE(fs::exists(keys / "pubkeys.key"));
+  VelixRun listed = velix_at_home({"keys", "list"});
+  EXPECT_NE(listed.output.find("Test\t" + (keys / "secret.key").string()), std::string::npos) << listed.output;
+
+  // The new secret key opens with the passphrase and its signatures check with the new card.
+  core_close_key(&key_);
+  const std::string secret = read_file(keys / "secret.key");
+  ASSERT_EQ(core_open_secret_key(ENGINE_BUILTIN, secret.c_str(), -1, "new-pass", &key_), 0);
+  write_file(dir_ / "doc.txt", sign("Signed with the new key\r\n"));
+  EXPECT_EQ(velix({"verify", (dir_ / "doc.txt").string(), "--cards", (keys / "Public.iks").string()}).exit_code, 0);
+
+  // Existing keys are not replaced; a missing folder or card is not found; bad sizes are refused.
+  EXPECT_EQ(velix_at_home(create, "new-pass\n").exit_code, 2);
+  EXPECT_EQ(read_file(keys / "secret.key"), secret);
+  std::vector<std::string> elsewhere = create;
+  elsewhere[7] = (dir_ / "missing").string();
+  EXPECT_EQ(velix_at_home(elsewhere, "new-pass\n").exit_code, 3);
+  fs::create_directories(dir_ / "other");
+  elsewhere[7] = (dir_ / "other").string();
+  elsewhere[9] = "768";
+  EXPECT_EQ(velix_at_home(elsewhere, "new-pass\n").exit_code, 2);
+  elsewhere[9] = "512";
+  EXPECT_EQ(velix_at_home(elsewhere, "\n").exit_code, 4);
+  EXPECT_FALSE(fs::exists(dir_ / "other" / "secret.key"));
 }
 
 TEST_F(VelixTool, ManagesASoftHsmToken) {

@@ -37,9 +37,8 @@ int main(int argc, char** argv) {
   add_anchor_commands(app, options);
   add_token_commands(app, options);
   add_diagnose_command(app, options);
-#ifdef VELIX_WITH_SETTINGS
   add_settings_commands(app, options);
-#endif
+  add_key_commands(app, options);
   // Global options are accepted after the subcommand too.
   allow_global_options_everywhere(app);
 

@@ -29,3 +29,5 @@ void add_card_commands(CLI::App& app, GlobalOptions& options);
 void add_anchor_commands(CLI::App& app, GlobalOptions& options);
 void add_token_commands(CLI::App& app, GlobalOptions& options);
 void add_diagnose_command(CLI::App& app, GlobalOptions& options);
+void add_settings_commands(CLI::App& app, GlobalOptions& options);
+void add_key_commands(CLI::App& app, GlobalOptions& options);
