@@ -99,7 +99,10 @@ HRESULT in_process_server(REFCLSID clsid, std::string* path) {
   return S_OK;
 }
 
-LoadedServer::~LoadedServer() { platform::free_library(library_); }
+// velixcom stays loaded until the process ends: it keeps its engines (and the
+// vendor libraries they loaded) for the life of the process, so a client that
+// unloaded it would only lose what it keeps.
+LoadedServer::~LoadedServer() = default;
 
 HRESULT LoadedServer::Load(const std::string& prog_id) {
   HRESULT hr = clsid_from_prog_id(prog_id, &clsid_);
@@ -129,8 +132,7 @@ HRESULT LoadedServer::CanUnloadNow() {
   if (can_unload_now_ == nullptr) return S_OK;
   const HRESULT hr = can_unload_now_();
   if (hr == S_OK) {
-    platform::free_library(library_);
-    library_ = nullptr;
+    // Nothing more is asked of the server; it stays mapped (see the destructor).
     get_class_object_ = nullptr;
     can_unload_now_ = nullptr;
   }

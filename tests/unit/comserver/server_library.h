@@ -27,7 +27,9 @@ struct ServerLibrary {
     register_server = reinterpret_cast<DllRegisterServerFunction>(platform::library_symbol(handle, "DllRegisterServer"));
     unregister_server = reinterpret_cast<DllRegisterServerFunction>(platform::library_symbol(handle, "DllUnregisterServer"));
   }
-  ~ServerLibrary() { platform::free_library(handle); }
+  // Never unloaded: velixcom keeps its engines for the life of the process,
+  // as a script host that loaded it once does.
+  ~ServerLibrary() = default;
   ServerLibrary(const ServerLibrary&) = delete;
   ServerLibrary& operator=(const ServerLibrary&) = delete;
 };
