@@ -238,11 +238,6 @@ class LinuxMachine final : public MachineFacts {
   mutable std::vector<ProcessorFacts> processors_;
 };
 
-void wipe_string(std::string& s) {
-  secure_wipe(s.data(), s.size());
-  s.clear();
-}
-
 }  // namespace
 
 std::vector<DriveFacts> query_drives() {
@@ -259,18 +254,6 @@ std::vector<DriveFacts> query_drives() {
 const MachineFacts& this_machine() {
   static const LinuxMachine machine;
   return machine;
-}
-
-void wipe(DriveFacts& facts) {
-  secure_wipe(facts.identify, sizeof facts.identify);
-  wipe_string(facts.model);
-  wipe_string(facts.serial);
-  wipe_string(facts.firmware);
-}
-
-void wipe(ProcessorFacts& facts) {
-  wipe_string(facts.description);
-  wipe_string(facts.processor_id);
 }
 
 }  // namespace platform
