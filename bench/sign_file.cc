@@ -21,6 +21,7 @@
 #include "engines/hardanchor.h"
 #include "platform/codepage.h"
 #include "signer/crypto_initializer.h"
+#include "bench/signer_fixture_key.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"
 
@@ -76,13 +77,7 @@ int main() {
   }
 
   CSigner signer;
-  KeyHandle& key = CCryptoInitializer::Instance().key();
-  KeyHardAnchor anchor;
-  if (anchor.OpenKeyFile(ENGINE_BUILTIN, fixture.string().c_str(), "velix-test", &key) != 0) {
-    std::fprintf(stderr, "the fixture key did not open\n");
-    return 1;
-  }
-  ReaskDeadline = -1;  // the open key is reused: no dialog
+  if (!OpenFixtureKeyForSigner(fixture)) return 1;
 
   const std::string openssl = "openssl dgst -md5 '" + path + "' > /dev/null";
   const std::u16string name = platform::utf8_to_utf16(path);

@@ -15,6 +15,7 @@
 #include "core/core.h"
 #include "engines/hardanchor.h"
 #include "signer/crypto_initializer.h"
+#include "bench/signer_fixture_key.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"
 
@@ -49,13 +50,8 @@ int main() {
   setenv("XDG_CONFIG_HOME", home.c_str(), 1);  // settings go to a scratch registry
 
   CSigner signer;
+  if (!OpenFixtureKeyForSigner(fixture)) return 1;
   KeyHandle& key = CCryptoInitializer::Instance().key();
-  KeyHardAnchor anchor;
-  if (anchor.OpenKeyFile(ENGINE_BUILTIN, fixture.string().c_str(), "velix-test", &key) != 0) {
-    std::fprintf(stderr, "the fixture key did not open\n");
-    return 1;
-  }
-  ReaskDeadline = -1;  // the open key is reused: no dialog
 
   std::u16string message = u"PAYMENT ORDER 42\r\nPAYER: IVANOV I.I.\r\nAMOUNT: 10.00\r\n";
   while (message.size() < 480) message += u"PURPOSE: payment for services under contract 17/2024\r\n";
