@@ -28,6 +28,8 @@ class CSignDlg : public CDialog {
   static constexpr size_t kUserIdCapacity = 255;
   static constexpr int kTokenNameCapacity = 255;
   static constexpr int kMaxTokenKeys = 64;
+  // Shown on the token page and in the box when a login is refused.
+  static constexpr int kPinLockedString = 169;  // "The PIN is locked"
 
   // Control ids.
   static constexpr int kPassphrase = 201;

@@ -31,8 +31,6 @@ std::string AnsiToUtf8(const std::string& text) {
   return platform::convert_code_page(text, platform::ansi_code_page(), platform::kCodePageUtf8).value_or("");
 }
 
-constexpr int kPinLockedString = 169;  // "The PIN is locked"
-
 // The name token `index` of `engine` is listed under (UTF-8); empty when it is not listed.
 std::string TokenName(int16_t engine, int index) { return CSignDlg::ListedTokenName(engine, index); }
 

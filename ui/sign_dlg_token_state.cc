@@ -10,7 +10,6 @@
 namespace ui {
 namespace {
 
-constexpr int kPinLockedString = 169;    // "The PIN is locked"
 constexpr int kPinFinalTryString = 170;  // "Last PIN try: ..."
 constexpr int kPinCountLowString = 171;  // "Few PIN tries left"
 constexpr int kPinPadString = 172;       // "Enter the PIN on the reader"
