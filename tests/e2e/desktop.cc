@@ -85,6 +85,6 @@ std::string Desktop::visible_titles() const {
   std::string ids;
   xdotool({"search", "--onlyvisible", "--name", "."}, &ids);
   std::string titles;
-  for (const std::string& id : lines_of(ids)) titles += "[" + title(id) + "] ";
+  for (const std::string& id : lines_of(ids)) titles.append("[").append(title(id)).append("] ");
   return titles;
 }

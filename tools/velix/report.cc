@@ -49,7 +49,7 @@ std::string Report::json() const {
     else {
       const auto& list = *std::get<std::shared_ptr<ReportList>>(value);
       out += "[";
-      for (size_t j = 0; j < list.size(); ++j) out += (j > 0 ? "," : "") + list[j].json();
+      for (size_t j = 0; j < list.size(); ++j) out.append(j > 0 ? "," : "").append(list[j].json());
       out += "]";
     }
   }
