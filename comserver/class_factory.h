@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "comserver/com/com.h"
+#include "comserver/com_api.h"
 
 class CvelixcomModule;
 

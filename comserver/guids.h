@@ -2,7 +2,7 @@
 // clients and registrations out in the field depend on them.
 #pragma once
 
-#include "comserver/com/guid.h"
+#include "comserver/com_api.h"
 
 extern const CLSID CLSID_Signer2;      // coclass Signer2
 extern const GUID LIBID_velixcomLib2;  // type library velixcomLib2 1.0

@@ -3,7 +3,7 @@
 // get comes before its put.
 #pragma once
 
-#include "comserver/com/com.h"
+#include "comserver/com_api.h"
 
 struct ISigner : IDispatch {
   virtual HRESULT STDMETHODCALLTYPE SignMessage(BSTR szMessage, BSTR* pszResult) = 0;           // 1

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "comserver/com/com.h"
+#include "comserver/com_api.h"
 
 class CvelixcomModule {
  public:

@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-#include "comserver/com/com.h"
+#include "comserver/com_api.h"
 
 enum class KeyRule { kNormal, kKeep, kReplace };
 

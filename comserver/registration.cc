@@ -7,8 +7,7 @@
 
 #include "comserver/module.h"
 #include "comserver/registrar.h"
-#include "comserver/type_description.h"
-#include "comserver/type_library_registry.h"
+#include "comserver/type_library.h"
 
 namespace {
 
@@ -32,14 +31,14 @@ HRESULT register_server() {
   if (FAILED(hr)) return hr;
 
   const std::string directory = std::filesystem::path(module).parent_path().string();
-  return register_type_library(velixcom_type_library(), module, directory);
+  return register_type_library(module, directory);
 }
 
 HRESULT unregister_server() {
   const Replacements common = common_replacements();
   HRESULT hr = run_script(class_script(), common, false);
   if (FAILED(hr)) return hr;
-  hr = unregister_type_library(velixcom_type_library());
+  hr = unregister_type_library();
   if (FAILED(hr) && hr != TYPE_E_LIBNOTREGISTERED) return hr;
   return run_script(application_script(), common, false);
 }

@@ -1,15 +1,11 @@
 #include "comserver/signer2.h"
 
-#include <atomic>
-#include <cstring>
+#include <cstdint>
 #include <new>
 
-#include "comserver/dispatch.h"
+#include "comserver/automation.h"
 #include "comserver/guids.h"
 #include "comserver/module.h"
-#include "comserver/type_description.h"
-#include "comserver/type_info.h"
-#include "comserver/type_library_registry.h"
 #include "platform/codepage.h"
 #include "platform/ui_language.h"
 #include "settings/config.h"
@@ -18,17 +14,6 @@
 namespace {
 
 constexpr DWORD kSafeOptions = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
-
-// The type library is looked up in the registry once it is registered, and
-// kept for the process.
-std::atomic<bool> g_type_library_loaded{false};
-
-HRESULT type_library() {
-  if (g_type_library_loaded) return S_OK;
-  const HRESULT hr = load_registered_type_library(velixcom_type_library());
-  if (SUCCEEDED(hr)) g_type_library_loaded = true;
-  return hr;
-}
 
 BSTR text_result(std::u16string_view text) { return bstr_from(text); }
 
@@ -39,6 +24,16 @@ HRESULT text_operation(BSTR* result, Operation operation) {
   std::u16string text;
   const HRESULT hr = operation(result != nullptr ? &text : nullptr);
   if (result != nullptr) *result = text_result(text);
+  return hr;
+}
+
+// Runs a signer getter of a 32-bit number into the member's own type (LONG
+// is long on Windows, int elsewhere).
+template <typename Number, typename Getter>
+HRESULT number_result(Number* result, Getter getter) {
+  int32_t value = 0;
+  const HRESULT hr = getter(&value);
+  if (result != nullptr) *result = value;
   return hr;
 }
 
@@ -114,25 +109,19 @@ HRESULT CSigner2::GetTypeInfo(UINT iTInfo, LCID, ITypeInfo** ppTInfo) {
   if (ppTInfo == nullptr) return E_POINTER;
   *ppTInfo = nullptr;
   if (iTInfo != 0) return DISP_E_BADINDEX;
-  const HRESULT hr = type_library();
-  if (FAILED(hr)) return hr;
-  return create_type_info(velixcom_type_library(), isigner_description(), ppTInfo);
+  return isigner_type_info(ppTInfo);
 }
 
 HRESULT CSigner2::GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  const HRESULT hr = type_library();
-  if (FAILED(hr)) return hr;
-  return dispatch_ids_of_names(isigner_description(), rgszNames, cNames, rgDispId);
+  return isigner_ids_of_names(rgszNames, cNames, rgDispId);
 }
 
 HRESULT CSigner2::Invoke(DISPID dispIdMember, REFIID riid, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                          VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) {
   if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  const HRESULT hr = type_library();
-  if (FAILED(hr)) return hr;
-  return dispatch_invoke(isigner_description(), static_cast<ISigner*>(this), dispIdMember, wFlags, pDispParams,
-                         pVarResult, pExcepInfo, puArgErr);
+  return isigner_invoke(static_cast<ISigner*>(this), dispIdMember, wFlags, pDispParams, pVarResult, pExcepInfo,
+                        puArgErr);
 }
 
 // ISigner: every member is the signer's own operation or property. The
@@ -143,9 +132,9 @@ HRESULT CSigner2::SignMessage(BSTR szMessage, BSTR* pszResult) {
   return text_operation(pszResult, [&](std::u16string* text) { return signer_.SignMessage(bstr_view(szMessage), text); });
 }
 
-HRESULT CSigner2::get_Customer(LONG* pVal) { return signer_.get_Customer(pVal); }
+HRESULT CSigner2::get_Customer(LONG* pVal) { return number_result(pVal, [&](int32_t* n) { return signer_.get_Customer(n); }); }
 HRESULT CSigner2::put_Customer(LONG newVal) { return signer_.put_Customer(newVal); }
-HRESULT CSigner2::get_Operator(LONG* pVal) { return signer_.get_Operator(pVal); }
+HRESULT CSigner2::get_Operator(LONG* pVal) { return number_result(pVal, [&](int32_t* n) { return signer_.get_Operator(n); }); }
 HRESULT CSigner2::put_Operator(LONG newVal) { return signer_.put_Operator(newVal); }
 
 HRESULT CSigner2::get_Session(BSTR* pVal) {
@@ -182,10 +171,7 @@ HRESULT CSigner2::put_useUtf8(VARIANT_BOOL newVal) { return signer_.put_useUtf8(
 
 HRESULT CSigner2::get_UseScreenKbd(int* pVal) {
   if (pVal == nullptr) return E_INVALIDARG;
-  int32_t value = 0;
-  const HRESULT hr = signer_.get_UseScreenKbd(&value);
-  *pVal = value;
-  return hr;
+  return number_result(pVal, [&](int32_t* n) { return signer_.get_UseScreenKbd(n); });
 }
 
 HRESULT CSigner2::put_UseScreenKbd(int newVal) { return signer_.put_UseScreenKbd(newVal); }
@@ -201,10 +187,7 @@ HRESULT CSigner2::get_Language(BSTR* pszResult) {
 HRESULT CSigner2::put_Language(BSTR newVal) { return signer_.put_Language(bstr_view(newVal)); }
 
 HRESULT CSigner2::get_Error(int* pVal) {
-  int32_t value = 0;
-  const HRESULT hr = signer_.get_Error(&value);
-  if (pVal != nullptr) *pVal = value;
-  return hr;
+  return number_result(pVal, [&](int32_t* n) { return signer_.get_Error(n); });
 }
 
 // IObjectSafety

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "comserver/type_description.h"
+#include "comserver/posix/type_description.h"
 
 namespace member_invoker {
 

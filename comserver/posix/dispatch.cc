@@ -1,4 +1,4 @@
-#include "comserver/dispatch.h"
+#include "comserver/posix/dispatch.h"
 
 #include <cstring>
 

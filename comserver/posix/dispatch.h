@@ -2,7 +2,7 @@
 // calls with the argument checks and coercions of OLE automation.
 #pragma once
 
-#include "comserver/type_description.h"
+#include "comserver/posix/type_description.h"
 
 // Names compare without regard to letter case. The first name is a member,
 // the others its parameters (their positions). Unknown names get

@@ -1,10 +1,10 @@
-#include "comserver/type_info.h"
+#include "comserver/posix/type_info.h"
 
 #include <atomic>
 #include <new>
 #include <string>
 
-#include "comserver/dispatch.h"
+#include "comserver/posix/dispatch.h"
 #include "comserver/module.h"
 
 namespace {

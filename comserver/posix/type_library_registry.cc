@@ -1,9 +1,12 @@
-#include "comserver/type_library_registry.h"
+// The type library as RegisterTypeLib would record it, written into the
+// emulated HKEY_CLASSES_ROOT from the library's own description.
+#include "comserver/type_library.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "comserver/posix/type_library_lookup.h"
 #include "platform/registry.h"
 
 namespace {
@@ -41,8 +44,8 @@ long set_text(RegHive hive, const std::string& key, const char* name, const std:
 
 }  // namespace
 
-HRESULT register_type_library(const LibraryDescription& library, const std::string& library_file,
-                              const std::string& help_directory) {
+HRESULT register_type_library(const std::string& library_file, const std::string& help_directory) {
+  const LibraryDescription& library = velixcom_type_library();
   const RegHive hive = RegHive::kClassesRoot;
   const std::string libid = registry_form(*library.libid);
   char version[32];
@@ -71,7 +74,8 @@ HRESULT register_type_library(const LibraryDescription& library, const std::stri
   return S_OK;
 }
 
-HRESULT unregister_type_library(const LibraryDescription& library) {
+HRESULT unregister_type_library() {
+  const LibraryDescription& library = velixcom_type_library();
   RegKey root;
   long error = root.Open(RegHive::kClassesRoot, "");
   if (error == platform::kRegNotFound) return TYPE_E_LIBNOTREGISTERED;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "comserver/com/com.h"
-#include "comserver/type_description.h"
+#include "comserver/posix/type_description.h"
 
 // A new ITypeInfo (one reference) describing `type` of `library`. While it
 // lives it keeps the server loaded.

@@ -1,8 +1,8 @@
-#include "comserver/type_description.h"
+#include "comserver/posix/type_description.h"
 
 #include "comserver/guids.h"
 #include "comserver/isigner.h"
-#include "comserver/member_invoker.h"
+#include "comserver/posix/member_invoker.h"
 
 namespace {
 
