@@ -8,6 +8,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -34,3 +35,8 @@ HRESULT run_script(std::span<const ScriptLine> script, const Replacements& repla
 
 // The replacement texts every script gets (APPID, CLSID, LIBID).
 Replacements common_replacements();
+
+// A UTF-8 file name as registry text in the registry's own encoding of
+// names: UTF-8 in the hive files on Linux, the ANSI code page on Windows.
+// nullopt when that encoding cannot hold one of its characters.
+std::optional<std::string> registry_text_of_path(const std::string& utf8_path);

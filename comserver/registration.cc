@@ -2,7 +2,7 @@
 // class script with the module's path, and the type library.
 #include "comserver/registration.h"
 
-#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "comserver/module.h"
@@ -14,6 +14,13 @@ namespace {
 // The longest path GetModuleFileName hands out, the NUL included.
 constexpr size_t kMaxModulePath = 260;
 
+// The folder of a file, as its path spells it.
+std::string folder_of(const std::string& path) {
+  const size_t cut = path.find_last_of("/\\");
+  if (cut == std::string::npos) return {};
+  return path.substr(0, cut == 0 ? 1 : cut);
+}
+
 }  // namespace
 
 HRESULT register_server() {
@@ -23,15 +30,18 @@ HRESULT register_server() {
 
   const std::string module = module_object().ModuleFileName();
   if (module.empty()) return E_UNEXPECTED;
-  if (module.size() >= kMaxModulePath) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  // A path the registry's text cannot hold is refused: a server registered
+  // under a mangled path could never be loaded.
+  const std::optional<std::string> module_text = registry_text_of_path(module);
+  if (!module_text) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
+  if (module_text->size() >= kMaxModulePath) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
   // The registrar takes texts as they are: the path needs no quoting.
   Replacements with_module = common;
-  with_module["MODULE"] = module;
+  with_module["MODULE"] = *module_text;
   hr = run_script(class_script(), with_module, true);
   if (FAILED(hr)) return hr;
 
-  const std::string directory = std::filesystem::path(module).parent_path().string();
-  return register_type_library(module, directory);
+  return register_type_library(module, folder_of(module));
 }
 
 HRESULT unregister_server() {

@@ -46,9 +46,12 @@ automation_proxy='{00020424-0000-0000-C000-000000000046}'
 
 timeout -k 10 300 wineboot -i >/dev/null 2>&1 || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
 
-# Installed in a folder whose name holds a single quote.
+# Installed in a folder whose name holds a single quote and a character
+# outside ASCII (the euro sign, in UTF-8; both ANSI pages the product meets
+# have it).
 drive_c=$WINEPREFIX/drive_c
-install_dir="Program Files/velix's"
+install_dir="Program Files/velix's "$'\xe2\x82\xac'
+
 mkdir -p "$drive_c/$install_dir" "$drive_c/velix-test"
 cp "$dll" "$drive_c/$install_dir/velixcom.dll"
 cp "$checker" "$drive_c/velix-test/typelib_check.exe"
@@ -56,16 +59,22 @@ cp "$script" "$drive_c/velix-test/signer2.js"
 module_dir="C:\\${install_dir//\//\\}"
 module="$module_dir\\velixcom.dll"
 
-# The keys under a registry key, and their values, one a line:
-# KEY, or KEY|NAME|TYPE|DATA.
+# The keys under a registry key, and their values, one a line: KEY, or
+# KEY|NAME|TYPE|DATA. Read from an export (UTF-16, so that every character
+# survives) rather than from reg query's output in the console's code page.
 registry_dump() {
-  win 60 reg query "$1" /s | tr -d '\r' | awk '
-    /^HKEY_/ { key = $0; print key; next }
-    /^    / {
-      line = substr($0, 5); n = index(line, "    REG_")
-      name = substr(line, 1, n - 1); rest = substr(line, n + 4); m = index(rest, "    ")
-      if (m == 0) { type = rest; data = "" } else { type = substr(rest, 1, m - 1); data = substr(rest, m + 4) }
-      print key "|" name "|" type "|" data
+  local file=$drive_c/velix-test/dump.reg
+  rm -f "$file"
+  win 60 reg export "$1" 'C:\velix-test\dump.reg' /y >/dev/null || return 1
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk '
+    function unquote(text) { gsub(/\\\\/, "\001", text); gsub(/\\"/, "\"", text); gsub(/\001/, "\\", text); return text }
+    /^\[/ { key = substr($0, 2, length($0) - 2); print key; next }
+    /^@="/ { print key "|(Default)|REG_SZ|" unquote(substr($0, 4, length($0) - 4)); next }
+    /^"/ {
+      n = index($0, "\"=")
+      name = unquote(substr($0, 2, n - 2)); data = substr($0, n + 2)
+      if (data ~ /^".*"$/) print key "|" name "|REG_SZ|" unquote(substr(data, 2, length(data) - 2))
+      else print key "|" name "|" data
     }'
 }
 
