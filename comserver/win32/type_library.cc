@@ -29,4 +29,12 @@ HRESULT register_type_library(const std::string& library_file, const std::string
   return hr;
 }
 
-HRESULT unregister_type_library() { return UnRegisterTypeLib(LIBID_velixcomLib2, 1, 0, LANG_NEUTRAL, kSystemKind); }
+HRESULT unregister_type_library() {
+  // Asked first: UnRegisterTypeLib has no result of its own for a library
+  // that is not registered, and unregistering twice is no failure.
+  BSTR registered = nullptr;
+  if (FAILED(QueryPathOfRegTypeLib(LIBID_velixcomLib2, 1, 0, LANG_NEUTRAL, &registered)))
+    return TYPE_E_LIBNOTREGISTERED;
+  SysFreeString(registered);
+  return UnRegisterTypeLib(LIBID_velixcomLib2, 1, 0, LANG_NEUTRAL, kSystemKind);
+}
