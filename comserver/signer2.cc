@@ -132,9 +132,13 @@ HRESULT CSigner2::SignMessage(BSTR szMessage, BSTR* pszResult) {
   return text_operation(pszResult, [&](std::u16string* text) { return signer_.SignMessage(bstr_view(szMessage), text); });
 }
 
-HRESULT CSigner2::get_Customer(LONG* pVal) { return number_result(pVal, [&](int32_t* n) { return signer_.get_Customer(n); }); }
+HRESULT CSigner2::get_Customer(LONG* pVal) {
+  return number_result(pVal, [&](int32_t* n) { return signer_.get_Customer(n); });
+}
 HRESULT CSigner2::put_Customer(LONG newVal) { return signer_.put_Customer(newVal); }
-HRESULT CSigner2::get_Operator(LONG* pVal) { return number_result(pVal, [&](int32_t* n) { return signer_.get_Operator(n); }); }
+HRESULT CSigner2::get_Operator(LONG* pVal) {
+  return number_result(pVal, [&](int32_t* n) { return signer_.get_Operator(n); });
+}
 HRESULT CSigner2::put_Operator(LONG newVal) { return signer_.put_Operator(newVal); }
 
 HRESULT CSigner2::get_Session(BSTR* pVal) {

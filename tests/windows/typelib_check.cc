@@ -155,8 +155,10 @@ void check_dispatch_members(ITypeInfo* info) {
     expect(desc->invkind == want.kind, what + ": kind");
     expect(desc->cParams == want.param_count, what + ": " + std::to_string(desc->cParams) + " parameters");
     for (short p = 0; p < desc->cParams && p < want.param_count; ++p)
-      expect(desc->lprgelemdescParam[p].tdesc.vt == want.params[p], what + ": parameter " + std::to_string(p) + " type");
-    expect(desc->elemdescFunc.tdesc.vt == want.result, what + ": result type " + std::to_string(desc->elemdescFunc.tdesc.vt));
+      expect(desc->lprgelemdescParam[p].tdesc.vt == want.params[p],
+             what + ": parameter " + std::to_string(p) + " type");
+    expect(desc->elemdescFunc.tdesc.vt == want.result,
+           what + ": result type " + std::to_string(desc->elemdescFunc.tdesc.vt));
     // Help strings are found by dispatch id, which a put shares with its get.
     if (want.kind != kPut) expect(doc_string(info, want.id) == ascii(want.help), what + ": help");
     info->ReleaseFuncDesc(desc);
