@@ -31,10 +31,16 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Runs a Windows program with a deadline.
+# Runs a Windows program with a deadline. The whole run has one too, well
+# inside ctest's, so that the way out (cleanup) always runs.
+budget=600
 win() {
   local seconds=$1
   shift
+  if ((SECONDS > budget)); then
+    echo "FAIL: over ${budget} s, giving up before: $*"
+    exit 1
+  fi
   timeout -k 10 "$seconds" wine "$@"
 }
 
