@@ -1,7 +1,9 @@
 #include "host/action_handler.h"
 
-bool DefaultHandler::handle(const QString& /*action*/, const QJsonObject& args) {
-  args_ = args;
+#include <utility>
+
+bool DefaultHandler::handle(const QString& /*action*/, QJsonObject args) {
+  args_ = std::move(args);
   error_ = kUnknownType;
   return true;
 }

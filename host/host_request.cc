@@ -3,8 +3,14 @@
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QStringList>
 
+#include <string>
+#include <utility>
+
+#include "host/json_text.h"
 #include "host/velixcom_handler.h"
+#include "platform/codepage.h"
 #include "ui/request_origin.h"
 
 namespace {
@@ -18,6 +24,8 @@ QByteArray answer(const HostRequest& request, int32_t error, const QJsonObject& 
   response.insert("result", result);
   return QJsonDocument(response).toJson(QJsonDocument::Compact);
 }
+
+QByteArray compact(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
 
 // Says in the answer and in the log why the real answer is not sent. The
 // request's names are echoed when they leave the answer within the limit.
@@ -42,6 +50,34 @@ QByteArray too_large_answer(HostRequest& request, qint64 bytes, bool atLeast) {
 }
 
 }  // namespace
+
+// The long text is written from its UTF-8 bytes between the members Qt
+// writes, in Qt's order (keys sorted): the answer's own keys are fixed, and
+// the long text's key must sort after the result's other keys. Otherwise, or
+// when the text is not valid UTF-8 or starts with a byte order mark (which
+// QString's UTF-16 conversion drops), the answer goes through Qt whole.
+QByteArray handled_answer(const HostRequest& request, const ActionHandler& handler) {
+  QJsonObject result = handler.result();
+  const QString& key = handler.longTextKey();
+  if (key.isEmpty()) return answer(request, handler.error(), result);
+  const std::string& text = handler.longText();
+  const qint64 text_size = text.rfind("\xEF\xBB\xBF", 0) == 0 ? -1 : json_string_size(text);
+  QJsonObject probe = result;
+  probe.insert(key, QString());
+  if (text_size >= 0 && probe.keys().last() == key) {
+    QByteArray response = compact({{"action", request.action}, {"error", handler.error()}});
+    response.chop(1);  // the closing brace: the result follows
+    response += ",\"result\":";
+    response += compact(probe).chopped(3);  // up to the long text's empty value: ""}
+    const QByteArray tail = "}," + compact({{"type", request.type}, {"uid", request.uid}}).mid(1);
+    response.reserve(static_cast<int>(response.size() + text_size + tail.size()));
+    append_json_string(text, &response);
+    response += tail;
+    return response;
+  }
+  result.insert(key, QString::fromStdU16String(platform::utf8_to_utf16(text)));
+  return answer(request, handler.error(), result);
+}
 
 HostRequest parse_host_request(const QByteArray& body) {
   HostRequest request;
@@ -72,8 +108,8 @@ QByteArray process_host_request(QByteArray body) {
   const qint64 least = envelope + request.handler->leastResultBytes(request.action, request.args);
   if (least > kMaxAnswerBytes) return too_large_answer(request, least, true);
 
-  request.handler->handle(request.action, request.args);
-  QByteArray response = answer(request, request.handler->error(), request.handler->result());
+  request.handler->handle(request.action, std::move(request.args));
+  QByteArray response = handled_answer(request, *request.handler);
   if (response.size() > kMaxAnswerBytes) return too_large_answer(request, response.size(), false);
   return response;
 }

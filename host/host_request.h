@@ -28,6 +28,10 @@ struct HostRequest {
 // reads as one with none of them.
 HostRequest parse_host_request(const QByteArray& body);
 
+// The response body for a request its handler has handled, the handler's
+// long text written into the result straight from its UTF-8 bytes.
+QByteArray handled_answer(const HostRequest& request, const ActionHandler& handler);
+
 // The whole exchange: request body in, response body (UTF-8 JSON) out, never
 // over kMaxAnswerBytes.
 // The body is released once it is parsed.

@@ -4,6 +4,7 @@
 #include <QHash>
 
 #include <string>
+#include <utility>
 
 #include "host/sign_reason.h"
 #include "settings/config.h"
@@ -75,8 +76,10 @@ VelixcomHandler::Action VelixcomHandler::find(const QString& action) {
   return actions.value(action, nullptr);
 }
 
-bool VelixcomHandler::handle(const QString& action, const QJsonObject& args) {
+bool VelixcomHandler::handle(const QString& action, QJsonObject args) {
   result_.clear();
+  long_text_key_.clear();
+  long_text_.clear();
   qDebug() << "Begin handle " << action;
   const Action run = find(action);  // names are compared with letter case
   if (run == nullptr) {
@@ -113,7 +116,7 @@ void VelixcomHandler::setText(const QJsonValue& value, int32_t (CSigner::*put)(s
 
 // Every key of signMessage's args is applied: an absent key counts as false or
 // the empty text, only null leaves a setting as it is.
-void VelixcomHandler::signMessage(const QJsonObject& args) {
+void VelixcomHandler::signMessage(QJsonObject& args) {
   const QJsonValue storedKey = args.value(QStringLiteral("useStoredKey"));
   if (!storedKey.isNull()) {
     const bool keep = storedKey.isBool() && storedKey.toBool();
@@ -127,62 +130,61 @@ void VelixcomHandler::signMessage(const QJsonObject& args) {
   setText(args.value(QStringLiteral("session")), &CSigner::put_Session);
   setText(args.value(QStringLiteral("language")), &CSigner::put_Language);
 
-  // A message can be near a mebibyte: it is handed over and taken back
-  // without copies beyond the conversions themselves.
-  const QJsonValue message = args.value(QStringLiteral("value"));
-  QString signedText;
-  {
-    const QString text = message.isString() ? message.toString() : QString();
-    std::u16string document;
-    signer_.SignMessage(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                            static_cast<size_t>(text.size())),
-                        &document);
-    signedText = from_u16(document);
-  }
-  result_.insert(QStringLiteral("value"), signedText);
+  // A message can be near a mebibyte: the parsed request is let go once the
+  // text is out of it, the text once the signer has converted it, and the
+  // document stays UTF-8 until it is written into the answer.
+  QString text = args.value(QStringLiteral("value")).toString();
+  args = QJsonObject();
+  std::string document;
+  signer_.SignMessageUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                              static_cast<size_t>(text.size())),
+                          [&text] { text = QString(); }, &document);
+  const bool signed_something = !document.empty();
+  long_text_key_ = QStringLiteral("value");
+  long_text_ = std::move(document);
   // Beside the text, why it is (or is not) there, for the page to act on.
-  result_.insert(QStringLiteral("reason"), sign_reason(observe_sign_outcome(!signedText.isEmpty(), signer_.Error())));
+  result_.insert(QStringLiteral("reason"), sign_reason(observe_sign_outcome(signed_something, signer_.Error())));
 }
 
-void VelixcomHandler::reset(const QJsonObject&) { signer_.Reset(); }
+void VelixcomHandler::reset(QJsonObject&) { signer_.Reset(); }
 
-void VelixcomHandler::editKeys(const QJsonObject&) { signer_.EditKeys(); }
+void VelixcomHandler::editKeys(QJsonObject&) { signer_.EditKeys(); }
 
-void VelixcomHandler::useUTF8(const QJsonObject& args) {
+void VelixcomHandler::useUTF8(QJsonObject& args) {
   setBoolean(single_value(args), &CSigner::put_useUtf8);
   result_.insert(QStringLiteral("value"), useUtf8Value());
 }
 
-void VelixcomHandler::useScreenKbd(const QJsonObject& args) {
+void VelixcomHandler::useScreenKbd(QJsonObject& args) {
   setBoolean(single_value(args), &CSigner::put_UseScreenKbd);
   result_.insert(QStringLiteral("value"), useScreenKbdValue());
 }
 
-void VelixcomHandler::version(const QJsonObject&) {
+void VelixcomHandler::version(QJsonObject&) {
   result_.insert(QStringLiteral("value"), QLatin1String(kVersion));
 }
 
-void VelixcomHandler::useOperator(const QJsonObject& args) {
+void VelixcomHandler::useOperator(QJsonObject& args) {
   setBoolean(single_value(args), &CSigner::put_Operator);
   result_.insert(QStringLiteral("value"), signer_.Operator());
 }
 
-void VelixcomHandler::useCustomer(const QJsonObject& args) {
+void VelixcomHandler::useCustomer(QJsonObject& args) {
   setBoolean(single_value(args), &CSigner::put_Customer);
   result_.insert(QStringLiteral("value"), signer_.Customer());
 }
 
-void VelixcomHandler::session(const QJsonObject& args) {
+void VelixcomHandler::session(QJsonObject& args) {
   setText(single_value(args), &CSigner::put_Session);
   result_.insert(QStringLiteral("value"), sessionValue());
 }
 
-void VelixcomHandler::language(const QJsonObject& args) {
+void VelixcomHandler::language(QJsonObject& args) {
   setText(single_value(args), &CSigner::put_Language);
   result_.insert(QStringLiteral("value"), languageValue());
 }
 
-void VelixcomHandler::state(const QJsonObject&) {
+void VelixcomHandler::state(QJsonObject&) {
   result_.insert(QStringLiteral("version"), QLatin1String(kVersion));
   result_.insert(QStringLiteral("language"), languageValue());
   result_.insert(QStringLiteral("session"), sessionValue());
@@ -192,7 +194,7 @@ void VelixcomHandler::state(const QJsonObject&) {
   result_.insert(QStringLiteral("useUTF8"), useUtf8Value());
 }
 
-void VelixcomHandler::lastError(const QJsonObject&) { result_.insert(QStringLiteral("error"), signer_.Error()); }
+void VelixcomHandler::lastError(QJsonObject&) { result_.insert(QStringLiteral("error"), signer_.Error()); }
 
 int32_t VelixcomHandler::useUtf8Value() {
   int32_t value = 0;

@@ -16,27 +16,28 @@ class VelixcomHandler : public ActionHandler {
 
   VelixcomHandler();
 
-  bool handle(const QString& action, const QJsonObject& args) override;
+  bool handle(const QString& action, QJsonObject args) override;
   QJsonObject result() const override;
   // signMessage answers with a document that holds the message.
   qint64 leastResultBytes(const QString& action, const QJsonObject& args) const override;
 
  private:
-  using Action = void (VelixcomHandler::*)(const QJsonObject& args);
+  // signMessage lets go of its args once it has read them.
+  using Action = void (VelixcomHandler::*)(QJsonObject& args);
   static Action find(const QString& action);
 
-  void signMessage(const QJsonObject& args);
-  void reset(const QJsonObject& args);
-  void editKeys(const QJsonObject& args);
-  void useUTF8(const QJsonObject& args);
-  void useScreenKbd(const QJsonObject& args);
-  void version(const QJsonObject& args);
-  void useOperator(const QJsonObject& args);
-  void useCustomer(const QJsonObject& args);
-  void session(const QJsonObject& args);
-  void language(const QJsonObject& args);
-  void state(const QJsonObject& args);
-  void lastError(const QJsonObject& args);  // the action "error"
+  void signMessage(QJsonObject& args);
+  void reset(QJsonObject& args);
+  void editKeys(QJsonObject& args);
+  void useUTF8(QJsonObject& args);
+  void useScreenKbd(QJsonObject& args);
+  void version(QJsonObject& args);
+  void useOperator(QJsonObject& args);
+  void useCustomer(QJsonObject& args);
+  void session(QJsonObject& args);
+  void language(QJsonObject& args);
+  void state(QJsonObject& args);
+  void lastError(QJsonObject& args);  // the action "error"
 
   // JSON null leaves the setting alone; anything else is written (only the
   // literal true counts as true, only a string as a text).

@@ -3,12 +3,10 @@
 #include <climits>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "core/core.h"
 #include "platform/codepage.h"
 #include "signer/authorize.h"
-#include "settings/config.h"
 #include "signer/crypto_initializer.h"
 #include "signer/operation_messages.h"
 #include "signer/signed_text.h"
@@ -29,40 +27,72 @@ int32_t CSigner::RefuseUnrepresentableText(int caption_id) {
 }
 
 int32_t CSigner::SignMessage(std::u16string_view message, std::u16string* result) {
-  std::optional<SignerLockHold> hold = EnterSignMessage();
-  if (result != nullptr) result->clear();
-  if (!hold) return kStatusOk;
-  // A message that cannot be signed as written is refused before anyone is asked for a key.
-  if (!SignableMessage(message)) return RefuseUnrepresentableText(kStringError);
-  if (!Authorize(*this)) return kStatusOk;
+  unsigned code_page = 0;
+  const std::string document = SignedDocument(message, nullptr, &code_page);
+  if (result != nullptr) *result = document.empty() ? std::u16string() : platform::code_page_to_utf16(document, code_page);
+  return kStatusOk;
+}
 
-  std::string text;
-  std::vector<char> document;
-  try {
-    std::optional<std::string> signable = SignedMessageText(*this, message);
-    if (!signable) return RefuseUnrepresentableText(kStringError);
-    text = std::move(*signable);
-    // The core counts in int: a text it cannot count is treated like memory that is not there.
-    if (text.size() > static_cast<size_t>(INT_MAX) - kDocumentOverhead) throw std::bad_alloc();
-    document.assign(text.size() + kDocumentOverhead, '\0');
-  } catch (const std::bad_alloc&) {
+int32_t CSigner::SignMessageUtf8(std::u16string_view message, const std::function<void()>& message_done,
+                                 std::string* document) {
+  unsigned code_page = 0;
+  std::string signed_document = SignedDocument(message, message_done, &code_page);
+  if (code_page != platform::kCodePageUtf8 && !signed_document.empty())
+    signed_document = platform::convert_code_page(signed_document, code_page, platform::kCodePageUtf8).value_or("");
+  if (document != nullptr) *document = std::move(signed_document);
+  return kStatusOk;
+}
+
+// A message near the browser's 1 MiB limit must be signed with little beyond
+// it: it is converted once, the caller lets its own copy go, and the text grows
+// around the converted message into the one buffer the core signs.
+std::string CSigner::SignedDocument(std::u16string_view message, const std::function<void()>& message_done,
+                                    unsigned* code_page) {
+  std::optional<SignerLockHold> hold = EnterSignMessage();
+  if (!hold) return {};
+  const auto out_of_memory = [&] {
     hold->Release();
     ShowOperationError(kStringInsufficientMemory, kStringError);
     set_Error(kErrorNoMemory);
-    return kStatusOk;
+    return std::string();
+  };
+
+  *code_page = SigningCodePage();
+  std::string text;
+  try {
+    std::optional<std::string> converted = SignableMessage(message, *code_page);
+    if (message_done) message_done();
+    // A message that cannot be signed as written is refused before anyone is asked for a key.
+    if (!converted) {
+      RefuseUnrepresentableText(kStringError);
+      return {};
+    }
+    text = std::move(*converted);
+  } catch (const std::bad_alloc&) {
+    return out_of_memory();
+  }
+  if (!Authorize(*this)) return {};
+
+  std::string document;
+  try {
+    if (!CompleteSignedText(*this, *code_page, &text)) {
+      RefuseUnrepresentableText(kStringError);
+      return {};
+    }
+    // The core counts in int: a text it cannot count is treated like memory that is not there.
+    if (text.size() > static_cast<size_t>(INT_MAX) - kDocumentOverhead) throw std::bad_alloc();
+    document.resize(text.size() + kDocumentOverhead);
+  } catch (const std::bad_alloc&) {
+    return out_of_memory();
   }
 
   const int signed_length = core_sign_document(text.c_str(), -1, document.data(), static_cast<int>(document.size()),
                                                &CCryptoInitializer::Instance().key());
   if (signed_length > 0) {
-    const std::string_view signed_document(document.data(), static_cast<size_t>(signed_length));
-    if (result != nullptr) {
-      *result = Config::Instance().useUtf8 != 0 ? platform::utf8_to_utf16(signed_document)
-                                                : platform::ansi_to_utf16(signed_document);
-    }
-  } else {
-    set_Error(signed_length != 0 ? 1000 - signed_length : kErrorSignFailed);
-    ShowCoreError(signed_length, kStringSigningError);
+    document.resize(static_cast<size_t>(signed_length));
+    return document;
   }
-  return kStatusOk;
+  set_Error(signed_length != 0 ? 1000 - signed_length : kErrorSignFailed);
+  ShowCoreError(signed_length, kStringSigningError);
+  return {};
 }

@@ -16,6 +16,9 @@ namespace {
 constexpr int kStringSessionHeader = 114;
 constexpr int kStringCustomerHeader = 115;
 
+// Room for the line break and the AUTH line after the message.
+constexpr size_t kTailRoom = 64;
+
 std::u16string Digits(int32_t number) {
   char text[16];
   std::snprintf(text, sizeof text, "%.6i", number);
@@ -28,10 +31,10 @@ unsigned SigningCodePage() {
   return Config::Instance().useUtf8 != 0 ? platform::kCodePageUtf8 : platform::ansi_code_page();
 }
 
-std::optional<std::string> SignableMessage(std::u16string_view message) {
+std::optional<std::string> SignableMessage(std::u16string_view message, unsigned code_page) {
   const std::u16string_view body = UpToNul(message);
-  if (SigningCodePage() == platform::kCodePageUtf8) return platform::utf16_to_utf8(body);
-  return platform::utf16_to_ansi_exact(body);
+  if (code_page == platform::kCodePageUtf8) return platform::utf16_to_utf8(body);
+  return platform::utf16_to_code_page_exact(body, code_page);
 }
 
 std::optional<std::string> MessageHeader(CSigner& signer, unsigned code_page) {
@@ -47,16 +50,14 @@ std::optional<std::string> MessageHeader(CSigner& signer, unsigned code_page) {
   return std::string();
 }
 
-std::optional<std::string> SignedMessageText(CSigner& signer, std::u16string_view message) {
+bool CompleteSignedText(CSigner& signer, unsigned code_page, std::string* text) {
   const Config& config = Config::Instance();
-  // The buffer grows with the converted message: a message whose UTF-8 form
-  // is longer than its UTF-16 form is signed whole.
-  const std::optional<std::string> body = SignableMessage(message);
-  if (!body) return std::nullopt;
-  std::optional<std::string> text = MessageHeader(signer, SigningCodePage());
-  if (!text) return std::nullopt;
-  *text += *body;
+  const std::optional<std::string> header = MessageHeader(signer, code_page);
+  if (!header) return false;
+  // One allocation of the final size: a long message is not copied twice.
+  text->reserve(header->size() + text->size() + kTailRoom);
+  text->insert(0, *header);
   if (text->empty() || text->back() != '\n') *text += "\r\n";
   *text += AuthLine(config.digestPrefix, config.KeyType, *text, CCryptoInitializer::Instance().key().serial);
-  return text;
+  return true;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,6 +69,12 @@ class CSigner {
   virtual int32_t get_Error(int32_t* value);
   // The signed document, or the empty text.
   virtual int32_t SignMessage(std::u16string_view message, std::u16string* result);
+  // SignMessage for a caller that answers in UTF-8 (velixhost): the document
+  // comes back in UTF-8 whatever code page it was signed in. message_done is
+  // called once the message is no longer read, so that the caller can let a
+  // long one go before it is signed.
+  int32_t SignMessageUtf8(std::u16string_view message, const std::function<void()>& message_done,
+                          std::string* document);
   // The armored detached signature of the file's bytes, or the empty text.
   virtual int32_t SignFile(std::u16string_view file_name, std::u16string* result);
   // useUtf8 reads -1 when on; any non-zero value turns it on.
@@ -111,6 +118,11 @@ class CSigner {
   const std::u16string& session_text() const { return *session_text_; }
 
  private:
+  // SignMessage's work: the document in the bytes that were signed, and their
+  // code page; empty after any failure (the user has been told).
+  std::string SignedDocument(std::u16string_view message, const std::function<void()>& message_done,
+                             unsigned* code_page);
+
   SignerFlavour flavour_;
   int32_t customer_ = 0;
   int32_t operator_ = 0;

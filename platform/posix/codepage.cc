@@ -105,7 +105,10 @@ template <typename From, typename To>
 bool copy_if_ascii(const From* in, size_t length, To* out) {
   for (size_t i = 0; i < length; ++i)
     if (static_cast<uint32_t>(static_cast<std::make_unsigned_t<From>>(in[i])) >= 0x80) return false;
-  out->assign(in, in + length);
+  // Sized first and filled in place: assign() from another character type
+  // builds a temporary string, a second whole copy of a long text.
+  out->resize(length);
+  std::copy_n(in, length, out->begin());
   return true;
 }
 

@@ -47,7 +47,8 @@ class VelixcomSigning : public ::testing::Test {
   std::string Sign(const QJsonObject& args) {
     handler_.handle("signMessage", args);
     EXPECT_EQ(handler_.error(), 0);
-    return handler_.result().value("value").toString().toStdString();
+    EXPECT_EQ(handler_.longTextKey(), "value");
+    return handler_.longText();
   }
 
   ui::ScriptedBackend dialogs_;
