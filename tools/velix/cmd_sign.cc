@@ -94,7 +94,9 @@ int exit_code_of(int32_t error) {
 }
 
 [[noreturn]] void fail(const CSigner& signer, const MessageBoxLog& boxes, const std::string& otherwise) {
-  std::string why = boxes.said().empty() ? otherwise : boxes.said();
+  std::string why = !boxes.said().empty()                 ? boxes.said()
+                    : signer.Error() == kErrorCancelled ? std::string("cancelled in the dialog")
+                                                        : otherwise;
   if (signer.Error() != kErrorNone) why += " (signer error " + std::to_string(signer.Error()) + ")";
   throw CommandFailure{exit_code_of(signer.Error()), why};
 }
