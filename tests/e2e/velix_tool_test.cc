@@ -202,6 +202,27 @@ TEST_F(VelixTool, EverySubcommandHasHelpAndUsageErrorsExitTwo) {
   EXPECT_EQ(velix({"diagnose", "--json"}).exit_code, 0);
 }
 
+TEST_F(VelixTool, DiagnoseNamesTheSettingsFileAndTheKeyList) {
+  const EnvChanges env{{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()},
+                       {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+  const std::string settings = (dir_ / "config" / "velixcom" / "HKEY_CURRENT_USER.reg").string();
+  VelixRun fresh = velix({"diagnose", "--json"}, "", env);
+  ASSERT_EQ(fresh.exit_code, 0);
+  EXPECT_NE(fresh.output.find("\"settings_path\":\"" + settings + "\",\"settings_exist\":false"), std::string::npos)
+      << fresh.output;
+  EXPECT_NE(fresh.output.find("\"key_list\":[]"), std::string::npos);
+  EXPECT_NE(fresh.output.find("\"display_opens\":false"), std::string::npos);
+  EXPECT_NE(velix({"diagnose"}, "", env).output.find("key list: empty (velix keys create"), std::string::npos);
+
+  ASSERT_EQ(velix({"keys", "add", "Gone", (dir_ / "gone.key").string()}, "", env).exit_code, 0);
+  VelixRun listed = velix({"diagnose", "--json"}, "", env);
+  EXPECT_NE(listed.output.find("\"settings_exist\":true"), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find("{\"name\":\"Gone\",\"path\":\"" + (dir_ / "gone.key").string() + "\",\"exists\":false}"),
+            std::string::npos);
+  EXPECT_NE(velix({"diagnose"}, "", env).output.find("  Gone: " + (dir_ / "gone.key").string() + " (missing)\n"),
+            std::string::npos);
+}
+
 TEST_F(VelixTool, StoresSettingsAndReadsThemBack) {
   EXPECT_EQ(velix_at_home({"settings", "set", "VK", "0"}).exit_code, 0);
   EXPECT_EQ(velix_at_home({"settings", "set", "tokenName", "My token"}).exit_code, 0);
