@@ -373,6 +373,8 @@ TEST_F(VelixSigning, SignedMessagesHaveTheHostsTextAndVerifyUntilTampered) {
       {"UTF-8", {"message", "--utf8", "Платёж 10 ₽"}, "Платёж 10 ₽\r\n"},
       {"code page 1251", {"message", "Оплата"}, "\xCE\xEF\xEB\xE0\xF2\xE0\r\n"},
   };
+  // A token chosen last in the dialog must not make the AUTH line claim a token.
+  ASSERT_EQ(velix_at_home({"settings", "set", "KeyType", "1"}).exit_code, 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     VelixRun signed_run = sign(c.args);
@@ -451,6 +453,20 @@ TEST_F(VelixSigning, KeyChoiceAndPassphraseFailuresHaveTheirExitCodes) {
   VelixRun fixture = sign({"message", "--key", "fixture", "x", "--json"}, "velix-test");
   EXPECT_EQ(fixture.exit_code, 0) << fixture.output;
   EXPECT_NE(fixture.output.find("\"key\":\"Fixture\""), std::string::npos) << fixture.output;
+
+  // A passphrase beyond ASCII reaches the key as key creation stored it (ANSI code page).
+  const fs::path other = dir_ / "other";
+  fs::create_directories(other);
+  const std::string cyrillic = "пароль";
+  ASSERT_EQ(velix_at_home({"--passphrase-fd", "0", "keys", "create", "--card", kFixtures + "keycard.txt", "--dir",
+                           other.string(), "--bits", "512", "--name", "Cyr"},
+                          cyrillic + "\n")
+                .exit_code,
+            0);
+  EXPECT_EQ(sign({"message", "--key", "Cyr", "x"}, cyrillic).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"--passphrase-fd", "0", "card", "export", (other / "secret.key").string()}, cyrillic + "\n").exit_code,
+            0);
+  ASSERT_EQ(velix_at_home({"keys", "remove", "Cyr"}).exit_code, 0);
 
   // A listed key file that is gone is not found.
   fs::remove(keys_ / "secret.key");
