@@ -217,8 +217,8 @@ TEST_F(VelixTool, DiagnoseNamesTheSettingsFileAndTheKeyList) {
   ASSERT_EQ(velix({"keys", "add", "Gone", (dir_ / "gone.key").string()}, "", env).exit_code, 0);
   VelixRun listed = velix({"diagnose", "--json"}, "", env);
   EXPECT_NE(listed.output.find("\"settings_exist\":true"), std::string::npos) << listed.output;
-  EXPECT_NE(listed.output.find("{\"name\":\"Gone\",\"path\":\"" + (dir_ / "gone.key").string() + "\",\"exists\":false}"),
-            std::string::npos);
+  const std::string gone_entry = "{\"name\":\"Gone\",\"path\":\"" + (dir_ / "gone.key").string() + "\",\"exists\":false}";
+  EXPECT_NE(listed.output.find(gone_entry), std::string::npos);
   EXPECT_NE(velix({"diagnose"}, "", env).output.find("  Gone: " + (dir_ / "gone.key").string() + " (missing)\n"),
             std::string::npos);
 }
@@ -464,8 +464,8 @@ TEST_F(VelixSigning, KeyChoiceAndPassphraseFailuresHaveTheirExitCodes) {
                 .exit_code,
             0);
   EXPECT_EQ(sign({"message", "--key", "Cyr", "x"}, cyrillic).exit_code, 0);
-  EXPECT_EQ(velix_at_home({"--passphrase-fd", "0", "card", "export", (other / "secret.key").string()}, cyrillic + "\n").exit_code,
-            0);
+  const std::vector<std::string> export_card{"--passphrase-fd", "0", "card", "export", (other / "secret.key").string()};
+  EXPECT_EQ(velix_at_home(export_card, cyrillic + "\n").exit_code, 0);
   ASSERT_EQ(velix_at_home({"keys", "remove", "Cyr"}).exit_code, 0);
 
   // A listed key file that is gone is not found.
@@ -483,13 +483,15 @@ TEST_F(VelixSigning, DialogTakesThePassphraseAndEscapeCancels) {
   ASSERT_EQ(velix_at_home({"settings", "set", "VK", "0"}).exit_code, 0);  // no on-screen keyboard
   const Desktop desktop(display.name());
   const EnvChanges env{{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()},
-                       {"DISPLAY", display.name()}, {"WAYLAND_DISPLAY", std::nullopt}, {"QT_QPA_PLATFORM", std::nullopt}};
+                       {"DISPLAY", display.name()}, {"WAYLAND_DISPLAY", std::nullopt},
+                       {"QT_QPA_PLATFORM", std::nullopt}};
   for (const bool typed : {true, false}) {
     SCOPED_TRACE(typed ? "typed" : "escape");
     ChildProcess child({VELIX_PATH, "sign", "message", "--dialog", "--language", "en", "Signed in the dialog"}, env);
     ASSERT_TRUE(child.started());
     child.close_input();
-    const auto window = desktop.wait_for_window("^User authorization 1\\.0\\.0\\.345$", std::chrono::seconds(30), &child);
+    const auto window =
+        desktop.wait_for_window("^User authorization 1\\.0\\.0\\.345$", std::chrono::seconds(30), &child);
     ASSERT_TRUE(window) << "no dialog; windows: " << desktop.visible_titles();
     if (typed) {
       ASSERT_TRUE(desktop.type(*window, kPassphrase));

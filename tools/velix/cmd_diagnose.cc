@@ -45,13 +45,17 @@ struct Line {
 struct EngineFacts {
   const char* name;
   int16_t id;
-  const char* setting;  // the module path setting; nullptr for engines without modules
+  const char* setting;   // the module path setting; nullptr for engines without modules
+  const char* log_name;  // how the engine names itself in its lines on modules
 };
 
 constexpr EngineFacts kEngines[] = {
-    {"builtin", ENGINE_BUILTIN, nullptr},        {"openssl", ENGINE_OPENSSL, nullptr},
-    {"pkcs11", ENGINE_PKCS11, "TokenModule2"},   {"cryptoapi", ENGINE_CRYPTOAPI, nullptr},
-    {"pkcs11-ext", ENGINE_PKCS11_EXT, "TokenModule5"}, {"pkcs11-id", ENGINE_PKCS11_ID, "TokenModule6"}};
+    {"builtin", ENGINE_BUILTIN, nullptr, nullptr},
+    {"openssl", ENGINE_OPENSSL, nullptr, nullptr},
+    {"pkcs11", ENGINE_PKCS11, "TokenModule2", "ENGINE_PKCS11"},
+    {"cryptoapi", ENGINE_CRYPTOAPI, nullptr, nullptr},
+    {"pkcs11-ext", ENGINE_PKCS11_EXT, "TokenModule5", "ENGINE_PKCS11_EXT"},
+    {"pkcs11-id", ENGINE_PKCS11_ID, "TokenModule6", "ENGINE_PKCS11_ID"}};
 
 // What a token engine tried: "<module>: loaded" or "<module>: <why not>".
 std::vector<std::string> tries_of(const std::string& log_name) {
@@ -64,20 +68,14 @@ std::vector<std::string> tries_of(const std::string& log_name) {
   return tries;
 }
 
-std::string log_name_of(int16_t id) {
-  if (id == ENGINE_PKCS11) return "ENGINE_PKCS11";
-  if (id == ENGINE_PKCS11_EXT) return "ENGINE_PKCS11_EXT";
-  return "ENGINE_PKCS11_ID";
-}
-
 // One engine: a report for scripts, a line for people.
 Report engine_report(const EngineFacts& engine, Line* line) {
   Report report;
   report.add("engine", engine.name);
   line->name = engine.name;
   const bool ready = core_ctrl(engine.id, CTRL_READY) == 1;
-  const int tokens = engine.setting != nullptr || engine.id == ENGINE_CRYPTOAPI ? core_ctrl(engine.id, CTRL_TOKEN_COUNT)
-                                                                               : 0;
+  const int tokens =
+      engine.setting != nullptr || engine.id == ENGINE_CRYPTOAPI ? core_ctrl(engine.id, CTRL_TOKEN_COUNT) : 0;
   if (!ready) {
     report.add("state", "not started");
     line->value = "not started";
@@ -94,7 +92,7 @@ Report engine_report(const EngineFacts& engine, Line* line) {
     return report;
   }
 
-  const std::vector<std::string> tries = tries_of(log_name_of(engine.id));
+  const std::vector<std::string> tries = tries_of(engine.log_name);
   std::string module;
   const std::string loaded = ": loaded";
   for (const std::string& attempt : tries)
@@ -104,8 +102,8 @@ Report engine_report(const EngineFacts& engine, Line* line) {
   for (const std::string& attempt : tries) tried.push_back(Report().add("try", attempt));
   if (tokens < 0) {
     report.add("state", "no module").add("tried", std::move(tried));
-    line->value = "no token module found (" + std::to_string(tries.size()) + " tried, see --json); name one with velix settings set " +
-                  engine.setting + " PATH";
+    line->value = "no token module found (" + std::to_string(tries.size()) +
+                  " tried, see --json); name one with velix settings set " + engine.setting + " PATH";
     return report;
   }
   ReportList names;
@@ -116,9 +114,13 @@ Report engine_report(const EngineFacts& engine, Line* line) {
     names.push_back(Report().add("token", name));
     shown += std::string(i == 0 ? "" : ", ") + "\"" + name + "\"";
   }
-  report.add("state", "module loaded").add("module", module).add("tokens", std::move(names)).add("tried", std::move(tried));
+  report.add("state", "module loaded")
+      .add("module", module)
+      .add("tokens", std::move(names))
+      .add("tried", std::move(tried));
   line->value = "module " + (module.empty() ? std::string("loaded") : module) + "; " +
-                (tokens == 0 ? std::string("no token present") : std::to_string(tokens) + (tokens == 1 ? " token: " : " tokens: ") + shown);
+                (tokens == 0 ? std::string("no token present")
+                             : std::to_string(tokens) + (tokens == 1 ? " token: " : " tokens: ") + shown);
   return report;
 }
 
@@ -184,10 +186,11 @@ void diagnose(const GlobalOptions& options) {
   engines::set_engine_log_sink(nullptr);
 
   const DisplayFacts display = display_facts();
-  const Line display_line{"display", !display.name.empty()
-                                         ? display.name + ", opens: dialogs can be shown"
-                                         : "none (" + display.why_not +
-                                               "): velixhost answers every request as Cancel; velix sign works without --dialog"};
+  const Line display_line{"display",
+                          !display.name.empty()
+                              ? display.name + ", opens: dialogs can be shown"
+                              : "none (" + display.why_not +
+                                    "): velixhost answers every request as Cancel; velix sign works without --dialog"};
 
   if (options.json) {
     Report report;
@@ -215,7 +218,9 @@ void diagnose(const GlobalOptions& options) {
   }
   std::printf("engines:\n");
   print_lines(engine_lines, 2);
-  print_lines({display_line, {"velix", VELIX_VERSION}, {"libvelixverify", velix_verify_version()},
+  print_lines({display_line,
+               {"velix", VELIX_VERSION},
+               {"libvelixverify", velix_verify_version()},
                {"openssl", OpenSSL_version(OPENSSL_VERSION)}},
               0);
 }
@@ -223,6 +228,8 @@ void diagnose(const GlobalOptions& options) {
 }  // namespace
 
 void add_diagnose_command(CLI::App& app, GlobalOptions& options) {
-  app.add_subcommand("diagnose", "Where settings, logs and keys are; which engines found which modules and tokens; the display; versions")
+  app.add_subcommand(
+         "diagnose",
+         "Where settings, logs and keys are; which engines found which modules and tokens; the display; versions")
       ->callback([&options] { diagnose(options); });
 }

@@ -1,8 +1,8 @@
 // velix sign message | file: the signer's SignMessage and SignFile, with the
 // key of the key list and the passphrase from the terminal (or the signer's
 // own dialog), so the documents are the ones velixhost makes.
-#include <CLI/CLI.hpp>
 #include <unistd.h>
+#include <CLI/CLI.hpp>
 
 #include <cerrno>
 #include <cstdio>
@@ -19,8 +19,8 @@
 #include "signer/authorize.h"
 #include "signer/crypto_initializer.h"
 #include "signer/signed_text.h"
-#include "signer/signer_state.h"
 #include "signer/signer.h"
+#include "signer/signer_state.h"
 #include "tools/velix/exit_codes.h"
 #include "tools/velix/key_list_names.h"
 #include "tools/velix/options.h"
@@ -71,9 +71,12 @@ std::string read_standard_input() {
   char buffer[65536];
   for (;;) {
     const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (got > 0) text.append(buffer, static_cast<size_t>(got));
-    else if (got == 0) return text;
-    else if (errno != EINTR) throw CommandFailure{kExitBadInput, std::string("cannot read standard input: ") + std::strerror(errno)};
+    if (got > 0)
+      text.append(buffer, static_cast<size_t>(got));
+    else if (got == 0)
+      return text;
+    else if (errno != EINTR)
+      throw CommandFailure{kExitBadInput, std::string("cannot read standard input: ") + std::strerror(errno)};
   }
 }
 
@@ -81,7 +84,8 @@ std::string read_standard_input() {
 // rather than signed as replacement characters.
 std::u16string utf8_text(const std::string& bytes, const char* what) {
   std::u16string text = platform::utf8_to_utf16(bytes);
-  if (platform::utf16_to_utf8(text) != bytes) throw CommandFailure{kExitBadInput, std::string(what) + " is not valid UTF-8"};
+  if (platform::utf16_to_utf8(text) != bytes)
+    throw CommandFailure{kExitBadInput, std::string(what) + " is not valid UTF-8"};
   return text;
 }
 
@@ -94,7 +98,7 @@ int exit_code_of(int32_t error) {
 }
 
 [[noreturn]] void fail(const CSigner& signer, const MessageBoxLog& boxes, const std::string& otherwise) {
-  std::string why = !boxes.said().empty()                 ? boxes.said()
+  std::string why = !boxes.said().empty()               ? boxes.said()
                     : signer.Error() == kErrorCancelled ? std::string("cancelled in the dialog")
                                                         : otherwise;
   if (signer.Error() != kErrorNone) why += " (signer error " + std::to_string(signer.Error()) + ")";
@@ -106,13 +110,15 @@ const KeyListEntry& chosen_key(const std::string& name) {
   const KeyList& keys = Config::Instance().keyList;
   if (!name.empty()) {
     const KeyListEntry* entry = find_key(keys, key_list_name(name));
-    if (entry == nullptr) throw CommandFailure{kExitNotFound, "no key named " + name + " in the key list (velix keys list)"};
+    if (entry == nullptr)
+      throw CommandFailure{kExitNotFound, "no key named " + name + " in the key list (velix keys list)"};
     return *entry;
   }
   size_t count = 0;
   for (const KeyListEntry* entry = keys.head(); entry != nullptr; entry = entry->next) ++count;
   if (count == 0)
-    throw CommandFailure{kExitNotFound, "the key list is empty: make a key with velix keys create, or add one with velix keys add"};
+    throw CommandFailure{kExitNotFound,
+                         "the key list is empty: make a key with velix keys create, or add one with velix keys add"};
   if (count > 1)
     throw CommandFailure{kExitBadInput, "the key list has " + std::to_string(count) +
                                             " keys: choose one with --key NAME (velix keys list shows them)"};
@@ -126,8 +132,10 @@ void authorize(CSigner& signer, const SignArguments& args, const GlobalOptions& 
   if (args.dialog) return;  // the operation shows the dialog itself
   const KeyListEntry& key = chosen_key(args.key);
   if (!platform::file_exists(key.path))
-    throw CommandFailure{kExitNotFound, "the key file of " + platform::ansi_to_utf8(key.name) + " is missing: " + key.path};
-  std::string passphrase = read_key_passphrase(options, ("Passphrase for " + platform::ansi_to_utf8(key.name) + ": ").c_str());
+    throw CommandFailure{kExitNotFound,
+                         "the key file of " + platform::ansi_to_utf8(key.name) + " is missing: " + key.path};
+  std::string passphrase =
+      read_key_passphrase(options, ("Passphrase for " + platform::ansi_to_utf8(key.name) + ": ").c_str());
   const bool opened = AuthorizeKeyFile(signer, key.path, passphrase);
   secure_wipe(passphrase.data(), passphrase.size());
   if (!opened) fail(signer, boxes, "the key cannot be opened");
@@ -220,9 +228,12 @@ void sign_message(const SignArguments& args, const GlobalOptions& options) {
 void sign_file(const SignArguments& args, const GlobalOptions& options) {
   std::error_code error;
   const auto status = std::filesystem::status(args.file, error);
-  if (status.type() == std::filesystem::file_type::not_found) throw CommandFailure{kExitNotFound, args.file + ": no such file"};
-  if (status.type() != std::filesystem::file_type::regular) throw CommandFailure{kExitBadInput, args.file + ": not a regular file"};
-  if (std::filesystem::file_size(args.file, error) == 0) throw CommandFailure{kExitBadInput, args.file + ": empty, nothing to sign"};
+  if (status.type() == std::filesystem::file_type::not_found)
+    throw CommandFailure{kExitNotFound, args.file + ": no such file"};
+  if (status.type() != std::filesystem::file_type::regular)
+    throw CommandFailure{kExitBadInput, args.file + ": not a regular file"};
+  if (std::filesystem::file_size(args.file, error) == 0)
+    throw CommandFailure{kExitBadInput, args.file + ": empty, nothing to sign"};
   check_usage(args, options);
   const std::u16string path = utf8_text(args.file, "the file name");
 
@@ -246,9 +257,12 @@ void sign_file(const SignArguments& args, const GlobalOptions& options) {
 // The options every leaf takes; declared on the leaves so that they may come
 // after the subcommand's name, where people put them.
 void add_key_options(CLI::App* command, SignArguments& args) {
-  CLI::Option* key = command->add_option("--key", args.key, "The key list entry to sign with (needed when the list has more than one)")
-                         ->option_text("NAME");
-  command->add_flag("--dialog", args.dialog, "Choose the key and type the passphrase in the signer's dialog (needs a display)")
+  CLI::Option* key =
+      command->add_option("--key", args.key, "The key list entry to sign with (needed when the list has more than one)")
+          ->option_text("NAME");
+  command
+      ->add_flag("--dialog", args.dialog,
+                 "Choose the key and type the passphrase in the signer's dialog (needs a display)")
       ->excludes(key);
   command->add_option("--out", args.out, "Write to this new file instead of standard output")->option_text("FILE");
   command->add_option("--language", args.language, "Language of headers and messages: en or ru")
@@ -272,7 +286,8 @@ void add_sign_commands(CLI::App& app, GlobalOptions& options) {
   message->add_option("--session", args->session, "The session named in the session block")->option_text("TEXT");
   message->callback([args, &options] { sign_message(*args, options); });
 
-  CLI::App* file = sign->add_subcommand("file", "Sign a file's bytes into a detached signature (any size, read piece by piece)");
+  CLI::App* file =
+      sign->add_subcommand("file", "Sign a file's bytes into a detached signature (any size, read piece by piece)");
   file->add_option("FILE", args->file, "The file to sign")->required();
   add_key_options(file, *args);
   file->callback([args, &options] { sign_file(*args, options); });
