@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "host/controller.h"
-#include "host/display_choice.h"
+#include "ui/backends/qt/display_choice.h"
 #include "host/host_logger.h"
 #include "host/terminal_options.h"
 #include "host/ui_setup.h"

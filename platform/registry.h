@@ -122,4 +122,8 @@ class RegBatch {
 // messages ("cannot write ...: No space left on device").
 std::string RegLastFailure();
 
+// Where a hive is kept, for people to look at: its file where the store is
+// ours, the registry root's name where the registry is the system's.
+std::string RegHiveLocation(RegHive hive);
+
 }  // namespace platform

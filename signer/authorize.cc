@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string.h>
 #include <string>
 
@@ -15,6 +16,8 @@
 #include "signer/signer.h"
 #include "signer/signer_clock.h"
 #include "signer/signer_state.h"
+#include "ui/key_file_id.h"
+#include "ui/language.h"
 #include "ui/sign_dlg.h"
 
 namespace {
@@ -25,6 +28,13 @@ constexpr int kDialogOk = 1;
 bool MayReuseOpenKey(int64_t now) {
   if (!CCryptoInitializer::Instance().key_open()) return false;
   return ReaskDeadline < 0 || (ReaskDeadline > 0 && ReaskDeadline > now);
+}
+
+// Opens a key file (plain or anchored) into the process's key handle; 0 or a
+// negative core code.
+int OpenKeyFile(const std::string& path, const std::string& passphrase) {
+  KeyHardAnchor anchor;
+  return anchor.OpenKeyFile(ENGINE_BUILTIN, path.c_str(), passphrase.c_str(), &CCryptoInitializer::Instance().key());
 }
 
 // Opens the key the dialog named into the process's key handle; 0 or a
@@ -45,8 +55,7 @@ int OpenChosenKey(const ui::CSignDlg& dialog) {
     secure_wipe(pin.data(), pin.size());
     if (result == 0) result = core_open_secret_key_by_serial(engine, config.eTokenKeySerial, &key);
   } else {
-    KeyHardAnchor anchor;
-    result = anchor.OpenKeyFile(ENGINE_BUILTIN, dialog.KeyPath().c_str(), dialog.Passphrase().c_str(), &key);
+    result = OpenKeyFile(dialog.KeyPath(), dialog.Passphrase());
   }
   if (result != 0) crypto.CloseKey();
   return result;
@@ -56,6 +65,14 @@ int OpenChosenKey(const ui::CSignDlg& dialog) {
 void CopyUserName(const char* name, size_t max_length) {
   std::memset(CurrentUserName, 0, sizeof CurrentUserName);
   std::memcpy(CurrentUserName, name, std::min(strnlen(name, max_length), sizeof CurrentUserName - 1));
+}
+
+// A key that could not be opened (core code c): Error 1000 - c and the
+// message of the code.
+bool RefuseKey(CSigner& signer, int code) {
+  signer.set_Error(1000 - code);
+  ShowOperationError(core_error_string_id(code), kStringKeyLoadError);
+  return false;
 }
 
 const char* VersionOf(const CSigner& signer) {
@@ -100,7 +117,34 @@ bool Authorize(CSigner& signer) {
     }
     return true;
   }
-  signer.set_Error(1000 - result);
-  ShowOperationError(core_error_string_id(result), kStringKeyLoadError);
-  return false;
+  return RefuseKey(signer, result);
+}
+
+bool AuthorizeKeyFile(CSigner& signer, const std::string& path, const std::string& passphrase) {
+  std::optional<SignerLockHold> hold = signer.EnterOperation();
+  if (!hold) {
+    signer.set_Error(kErrorLibraryInUse);
+    return false;
+  }
+  // Headers and messages in the configured language, as the dialog sets it.
+  ui::SetThreadUiLanguage(Config::Instance().language);
+  std::memset(CurrentUserName, 0, sizeof CurrentUserName);
+  if (path.empty() || passphrase.empty()) {
+    signer.set_Error(kErrorBadInput);
+    ShowOperationError(kStringBadInput, kStringError);
+    return false;
+  }
+  CCryptoInitializer& crypto = CCryptoInitializer::Instance();
+  crypto.CloseKey();
+  // The AUTH line names the kind of key that signed.
+  Config::Instance().KeyType = 0;
+  const int result = OpenKeyFile(path, passphrase);
+  if (result != 0) {
+    crypto.CloseKey();
+    return RefuseKey(signer, result);
+  }
+  const std::string user_id = ui::ReadKeyFileId(path);
+  CopyUserName(user_id.c_str(), user_id.size());
+  ReaskDeadline = -1;  // kept until the process ends
+  return true;
 }

@@ -80,6 +80,8 @@ long RegBatch::Commit() {
 
 std::string RegLastFailure() { return posix::last_failure(); }
 
+std::string RegHiveLocation(RegHive hive) { return posix::hive_file_path(hive); }
+
 long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
 
 long RegKey::QueryValue(std::string_view name, uint32_t* type, void* data, uint32_t* size) const {

@@ -121,6 +121,10 @@ long RegBatch::Commit() {
 
 std::string RegLastFailure() { return t_failure; }
 
+std::string RegHiveLocation(RegHive hive) {
+  return hive == RegHive::kClassesRoot ? "HKEY_CLASSES_ROOT" : "HKEY_CURRENT_USER";
+}
+
 long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
 
 long RegKey::QueryValue(std::string_view name, uint32_t* type, void* data, uint32_t* size) const {

@@ -1,6 +1,8 @@
 // The real velix program: verification of documents and detached signatures
-// made by the signing core, card export, anchored key files and token
-// management on a SoftHSM2 token, with the documented exit codes.
+// made by the signing core, signing through the signer (key list, terminal
+// passphrase or its dialog on a private X display), card export, anchored key
+// files and token management on a SoftHSM2 token, with the documented exit
+// codes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -14,8 +16,12 @@
 
 #include "child_process.h"
 #include "core/core.h"
+#include "desktop.h"
+#include "settings/digest_prefix.h"
+#include "signed_document_check.h"
 #include "signer/auth_line.h"
 #include "soft_token.h"
+#include "virtual_display.h"
 
 namespace fs = std::filesystem;
 
@@ -183,7 +189,7 @@ TEST_F(VelixTool, EverySubcommandHasHelpAndUsageErrorsExitTwo) {
       {"anchor", "show"}, {"tokens"}, {"tokens", "list"}, {"tokens", "keys"}, {"tokens", "generate"},
       {"tokens", "import"}, {"tokens", "delete"}, {"tokens", "init"}, {"tokens", "data"}, {"diagnose"},
       {"settings"}, {"settings", "show"}, {"settings", "set"}, {"keys"}, {"keys", "list"}, {"keys", "add"},
-      {"keys", "remove"}, {"keys", "rename"}, {"keys", "create"}};
+      {"keys", "remove"}, {"keys", "rename"}, {"keys", "create"}, {"sign"}, {"sign", "message"}, {"sign", "file"}};
   for (auto command : commands) {
     command.push_back("--help");
     VelixRun help = velix(command);
@@ -194,6 +200,27 @@ TEST_F(VelixTool, EverySubcommandHasHelpAndUsageErrorsExitTwo) {
   EXPECT_EQ(velix({"verify", "--no-such-option"}).exit_code, 2);
   EXPECT_EQ(velix({}).exit_code, 2);
   EXPECT_EQ(velix({"diagnose", "--json"}).exit_code, 0);
+}
+
+TEST_F(VelixTool, DiagnoseNamesTheSettingsFileAndTheKeyList) {
+  const EnvChanges env{{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()},
+                       {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+  const std::string settings = (dir_ / "config" / "velixcom" / "HKEY_CURRENT_USER.reg").string();
+  VelixRun fresh = velix({"diagnose", "--json"}, "", env);
+  ASSERT_EQ(fresh.exit_code, 0);
+  EXPECT_NE(fresh.output.find("\"settings_path\":\"" + settings + "\",\"settings_exist\":false"), std::string::npos)
+      << fresh.output;
+  EXPECT_NE(fresh.output.find("\"key_list\":[]"), std::string::npos);
+  EXPECT_NE(fresh.output.find("\"display_opens\":false"), std::string::npos);
+  EXPECT_NE(velix({"diagnose"}, "", env).output.find("key list: empty (velix keys create"), std::string::npos);
+
+  ASSERT_EQ(velix({"keys", "add", "Gone", (dir_ / "gone.key").string()}, "", env).exit_code, 0);
+  VelixRun listed = velix({"diagnose", "--json"}, "", env);
+  EXPECT_NE(listed.output.find("\"settings_exist\":true"), std::string::npos) << listed.output;
+  const std::string gone_entry = "{\"name\":\"Gone\",\"path\":\"" + (dir_ / "gone.key").string() + "\",\"exists\":false}";
+  EXPECT_NE(listed.output.find(gone_entry), std::string::npos);
+  EXPECT_NE(velix({"diagnose"}, "", env).output.find("  Gone: " + (dir_ / "gone.key").string() + " (missing)\n"),
+            std::string::npos);
 }
 
 TEST_F(VelixTool, StoresSettingsAndReadsThemBack) {
@@ -283,6 +310,199 @@ TEST_F(VelixTool, CreatesAKeySetFromAKeyCardAndListsIt) {
   elsewhere[9] = "512";
   EXPECT_EQ(velix_at_home(elsewhere, "\n").exit_code, 4);
   EXPECT_FALSE(fs::exists(dir_ / "other" / "secret.key"));
+}
+
+// A key set made with velix keys create in the test's home; sign commands
+// with the passphrase on standard input.
+class VelixSigning : public VelixTool {
+ protected:
+  void SetUp() override {
+    VelixTool::SetUp();
+    keys_ = dir_ / "keys";
+    fs::create_directories(keys_);
+    VelixRun made = velix_at_home({"--passphrase-fd", "0", "keys", "create", "--card", kFixtures + "keycard.txt",
+                                   "--dir", keys_.string(), "--bits", "512"},
+                                  std::string(kPassphrase) + "\n");
+    ASSERT_EQ(made.exit_code, 0) << made.output;
+    cards_ = (keys_ / "Public.iks").string();
+  }
+
+  VelixRun sign(std::vector<std::string> args, const std::string& passphrase = kPassphrase) {
+    args.insert(args.begin(), {"--passphrase-fd", "0", "sign"});
+    return velix_at_home(args, passphrase + "\n");
+  }
+  VelixRun verify(const fs::path& document, const std::string& prefix_hex) {
+    return velix({"verify", document.string(), "--cards", cards_, "--auth-prefix", prefix_hex});
+  }
+
+  static constexpr char kPassphrase[] = "pass phrase";
+  fs::path keys_;
+  std::string cards_;
+};
+
+std::string hex(const uint8_t* bytes, size_t size) {
+  std::string out;
+  char two[3];
+  for (size_t i = 0; i < size; ++i) {
+    std::snprintf(two, sizeof two, "%02x", bytes[i]);
+    out += two;
+  }
+  return out;
+}
+
+TEST_F(VelixSigning, SignedMessagesHaveTheHostsTextAndVerifyUntilTampered) {
+  uint8_t prefix[10];
+  assemble_digest_prefix(prefix);
+  const std::string prefix_hex = hex(prefix, sizeof prefix);
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::string expected_text;  // what is signed before the AUTH line
+  };
+  const Case cases[] = {
+      {"plain text", {"message", "Pay 10 to ACME"}, "Pay 10 to ACME\r\n"},
+      {"markup, the key named after the subcommand", {"message", "--key", "Test", "<order id=\"7\"/>\n"},
+       "<order id=\"7\"/>\n"},
+      // Headers name the key file's user ID up to its first space, as the dialog reads it.
+      {"customer line", {"message", "--customer", "--language", "en", "Pay 5"},
+       "CUSTOMER: Test                \r\nPay 5\r\n"},
+      {"session block", {"message", "Pay 5", "--operator", "--session", "S1", "--language", "en"},
+       "SESSION: S1                  \r\nPACKET NUMBER: 000000\r\nCOMMAND NUMBER: 000000\r\n"
+       "USER NAME: Test                \r\nPay 5\r\n"},
+      // Written in the bytes that were signed: UTF-8, or code page 1251 (the C locale's).
+      {"UTF-8", {"message", "--utf8", "Платёж 10 ₽"}, "Платёж 10 ₽\r\n"},
+      {"code page 1251", {"message", "Оплата"}, "\xCE\xEF\xEB\xE0\xF2\xE0\r\n"},
+  };
+  // A token chosen last in the dialog must not make the AUTH line claim a token.
+  ASSERT_EQ(velix_at_home({"settings", "set", "KeyType", "1"}).exit_code, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    VelixRun signed_run = sign(c.args);
+    ASSERT_EQ(signed_run.exit_code, 0);
+    SignedDocument parsed;
+    std::string problem;
+    ASSERT_TRUE(parse_signed_document(signed_run.output, &parsed, &problem)) << problem << "\n" << signed_run.output;
+    EXPECT_EQ(parsed.serial, 12345u);
+    EXPECT_EQ(text_without_auth_line(parsed), c.expected_text);
+    EXPECT_TRUE(auth_line_matches(parsed, prefix, 0, &problem)) << problem;
+
+    write_file(dir_ / "doc.txt", signed_run.output);
+    VelixRun good = verify(dir_ / "doc.txt", prefix_hex);
+    EXPECT_EQ(good.exit_code, 0) << good.output;
+    std::string tampered = signed_run.output;
+    tampered[tampered.find("BEGIN\r\n") + 7] ^= 1;  // the first byte of the signed text
+    write_file(dir_ / "doc.txt", tampered);
+    EXPECT_EQ(verify(dir_ / "doc.txt", prefix_hex).exit_code, 1);
+  }
+}
+
+TEST_F(VelixSigning, SignsFilesStreamedIntoNewFiles) {
+  std::string data(5 << 20, '\0');
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7) % 253);
+  write_file(dir_ / "file.bin", data);
+  const fs::path signature = dir_ / "file.sig";
+  VelixRun signed_run = sign({"file", (dir_ / "file.bin").string(), "--out", signature.string(), "--json"});
+  ASSERT_EQ(signed_run.exit_code, 0) << signed_run.output;
+  EXPECT_NE(signed_run.output.find("\"serial\":12345"), std::string::npos) << signed_run.output;
+  const std::vector<std::string> check{"verify", "--detached", signature.string(), (dir_ / "file.bin").string(),
+                                       "--cards", cards_};
+  EXPECT_EQ(velix(check).exit_code, 0);
+
+  // The output file is never replaced; an existing one is refused before the passphrase is asked for.
+  const std::string first = read_file(signature);
+  EXPECT_EQ(sign({"file", (dir_ / "file.bin").string(), "--out", signature.string()}, "").exit_code, 2);
+  EXPECT_EQ(read_file(signature), first);
+
+  data[4 << 20] ^= 1;
+  write_file(dir_ / "file.bin", data);
+  EXPECT_EQ(velix(check).exit_code, 1);
+
+  write_file(dir_ / "empty", "");
+  EXPECT_EQ(sign({"file", (dir_ / "empty").string()}).exit_code, 2);
+  EXPECT_EQ(sign({"file", (dir_ / "missing").string()}).exit_code, 3);
+}
+
+TEST_F(VelixSigning, MessageFromStandardInputWithThePassphraseOnAnotherDescriptor) {
+  write_file(dir_ / "passphrase", std::string(kPassphrase) + "\n");
+  const std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" --passphrase-fd 3 sign message --json - 3<\"$1\"",
+                                      VELIX_PATH, (dir_ / "passphrase").string()};
+  ChildProcess child(argv, {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()}});
+  ASSERT_TRUE(child.started());
+  child.write_input("Line one\nLine two\n");
+  child.close_input();
+  ASSERT_TRUE(child.wait(std::chrono::seconds(60)));
+  EXPECT_EQ(child.exit_code(), 0) << child.output();
+  EXPECT_NE(child.output().find("BEGIN\\u000d\\u000aLine one\\u000aLine two\\u000aAUTH="), std::string::npos)
+      << child.output();
+  // Both from standard input cannot work.
+  EXPECT_EQ(sign({"message", "-"}).exit_code, 2);
+}
+
+TEST_F(VelixSigning, KeyChoiceAndPassphraseFailuresHaveTheirExitCodes) {
+  const fs::path out = dir_ / "doc.txt";
+  EXPECT_EQ(sign({"message", "x", "--out", out.string()}, "wrong").exit_code, 2);
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(sign({"message", "x"}, "").exit_code, 4);  // an empty passphrase cancels
+  EXPECT_EQ(sign({"message", "x", "--key", "Nobody"}).exit_code, 3);
+  EXPECT_EQ(sign({"message", "--dialog", "--key", "Test", "x"}).exit_code, 2);
+  EXPECT_EQ(sign({"message", "\xff\xfe"}).exit_code, 2);  // not UTF-8
+
+  // With two keys, one must be named.
+  ASSERT_EQ(velix_at_home({"keys", "add", "Fixture", kFixtures + "secret.key"}).exit_code, 0);
+  EXPECT_EQ(sign({"message", "x"}).exit_code, 2);
+  VelixRun fixture = sign({"message", "--key", "fixture", "x", "--json"}, "velix-test");
+  EXPECT_EQ(fixture.exit_code, 0) << fixture.output;
+  EXPECT_NE(fixture.output.find("\"key\":\"Fixture\""), std::string::npos) << fixture.output;
+
+  // A passphrase beyond ASCII reaches the key as key creation stored it (ANSI code page).
+  const fs::path other = dir_ / "other";
+  fs::create_directories(other);
+  const std::string cyrillic = "пароль";
+  ASSERT_EQ(velix_at_home({"--passphrase-fd", "0", "keys", "create", "--card", kFixtures + "keycard.txt", "--dir",
+                           other.string(), "--bits", "512", "--name", "Cyr"},
+                          cyrillic + "\n")
+                .exit_code,
+            0);
+  EXPECT_EQ(sign({"message", "--key", "Cyr", "x"}, cyrillic).exit_code, 0);
+  const std::vector<std::string> export_card{"--passphrase-fd", "0", "card", "export", (other / "secret.key").string()};
+  EXPECT_EQ(velix_at_home(export_card, cyrillic + "\n").exit_code, 0);
+  ASSERT_EQ(velix_at_home({"keys", "remove", "Cyr"}).exit_code, 0);
+
+  // A listed key file that is gone is not found.
+  fs::remove(keys_ / "secret.key");
+  EXPECT_EQ(sign({"message", "--key", "Test", "x"}).exit_code, 3);
+  ASSERT_EQ(velix_at_home({"keys", "remove", "Test"}).exit_code, 0);
+  ASSERT_EQ(velix_at_home({"keys", "remove", "Fixture"}).exit_code, 0);
+  EXPECT_EQ(sign({"message", "x"}).exit_code, 3);  // an empty key list
+}
+
+// --dialog: the signer's own authorization dialog, on a private X display.
+TEST_F(VelixSigning, DialogTakesThePassphraseAndEscapeCancels) {
+  VirtualDisplay display;
+  if (!display.ok()) GTEST_SKIP() << "no virtual display: " << display.error();
+  ASSERT_EQ(velix_at_home({"settings", "set", "VK", "0"}).exit_code, 0);  // no on-screen keyboard
+  const Desktop desktop(display.name());
+  const EnvChanges env{{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()},
+                       {"DISPLAY", display.name()}, {"WAYLAND_DISPLAY", std::nullopt},
+                       {"QT_QPA_PLATFORM", std::nullopt}};
+  for (const bool typed : {true, false}) {
+    SCOPED_TRACE(typed ? "typed" : "escape");
+    ChildProcess child({VELIX_PATH, "sign", "message", "--dialog", "--language", "en", "Signed in the dialog"}, env);
+    ASSERT_TRUE(child.started());
+    child.close_input();
+    const auto window =
+        desktop.wait_for_window("^User authorization 1\\.0\\.0\\.345$", std::chrono::seconds(30), &child);
+    ASSERT_TRUE(window) << "no dialog; windows: " << desktop.visible_titles();
+    if (typed) {
+      ASSERT_TRUE(desktop.type(*window, kPassphrase));
+    }
+    ASSERT_TRUE(desktop.press(*window, {typed ? "Return" : "Escape"}));
+    ASSERT_TRUE(child.wait(std::chrono::seconds(60)));
+    EXPECT_EQ(child.exit_code(), typed ? 0 : 4);
+    if (!typed) continue;
+    write_file(dir_ / "doc.txt", child.output());
+    EXPECT_EQ(velix({"verify", (dir_ / "doc.txt").string(), "--cards", cards_}).exit_code, 0) << child.output();
+  }
 }
 
 TEST_F(VelixTool, ManagesASoftHsmToken) {

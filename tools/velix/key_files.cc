@@ -40,9 +40,9 @@ OpenedKey::OpenedKey(const std::string& path, const GlobalOptions& options) {
     KeyText probe = anchor.RawGetFile(path.c_str());
     if (!probe) throw CommandFailure{kExitNotFound, path + ": " + anchor.message()};
   }
-  std::string passphrase = read_secret(options, "Passphrase: ");
+  std::string passphrase = read_key_passphrase(options, "Passphrase: ");
   const int opened = anchor.OpenKeyFile(ENGINE_BUILTIN, path.c_str(), passphrase.c_str(), &key_);
-  std::fill(passphrase.begin(), passphrase.end(), '\0');
+  secure_wipe(passphrase.data(), passphrase.size());
   if (opened != 0) fail_with_core_code(opened, path);
 }
 

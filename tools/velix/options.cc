@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
+#include "core/crypto.h"
+#include "platform/codepage.h"
 #include "platform/new_file.h"
 #include "platform/read_whole_file.h"
 #include "platform/terminal.h"
@@ -19,6 +22,14 @@ std::string read_secret(const GlobalOptions& options, const char* prompt) {
   }
   if (secret.empty()) throw CommandFailure{kExitCancelled, "cancelled: no passphrase given"};
   return secret;
+}
+
+std::string read_key_passphrase(const GlobalOptions& options, const char* prompt) {
+  std::string typed = read_secret(options, prompt);
+  std::optional<std::string> ansi = platform::utf8_to_ansi_exact(typed);
+  secure_wipe(typed.data(), typed.size());
+  if (!ansi) throw CommandFailure{kExitBadInput, "the passphrase has characters the ANSI code page cannot hold"};
+  return std::move(*ansi);
 }
 
 std::string read_input_file(const std::string& path) {

@@ -17,6 +17,10 @@ struct GlobalOptions {
 // terminal without echo. An empty answer cancels (exit code 4); no terminal
 // and no descriptor is bad usage (exit code 2).
 std::string read_secret(const GlobalOptions& options, const char* prompt);
+// A key file's passphrase: read_secret in the ANSI code page, the bytes the
+// signer's dialog hands over and key creation stores (exit code 2 when the
+// page cannot hold a character of it).
+std::string read_key_passphrase(const GlobalOptions& options, const char* prompt);
 
 // The text of a file (exit code 3 when it is missing, 2 when unreadable).
 std::string read_input_file(const std::string& path);
@@ -31,3 +35,4 @@ void add_token_commands(CLI::App& app, GlobalOptions& options);
 void add_diagnose_command(CLI::App& app, GlobalOptions& options);
 void add_settings_commands(CLI::App& app, GlobalOptions& options);
 void add_key_commands(CLI::App& app, GlobalOptions& options);
+void add_sign_commands(CLI::App& app, GlobalOptions& options);

@@ -1,6 +1,7 @@
-// Which Qt platform velixhost runs on, decided before the application object
-// exists: Qt ends the process when its platform cannot start, and a platform
-// nobody looks at (offscreen, minimal) would keep a dialog open for ever.
+// Which Qt platform a program with dialogs (velixhost, velix sign --dialog)
+// runs on, decided before the application object exists: Qt ends the process
+// when its platform cannot start, and a platform nobody looks at (offscreen,
+// minimal) would keep a dialog open for ever.
 #pragma once
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "host/display_choice.h"
+#include "ui/backends/qt/display_choice.h"
 
 #include <QCoreApplication>
 #include <QDir>

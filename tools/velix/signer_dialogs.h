@@ -1,0 +1,20 @@
+// The signer's Qt dialogs for velix sign --dialog: while an object lives, the
+// authorization dialog and the signer's message boxes show on the display.
+#pragma once
+
+#include <memory>
+
+class SignerDialogs {
+ public:
+  // Finds a display that can really be opened and starts Qt on it; a command
+  // failure (exit 2) when there is none, since a dialog nobody sees would
+  // wait for ever.
+  SignerDialogs();
+  ~SignerDialogs();
+  SignerDialogs(const SignerDialogs&) = delete;
+  SignerDialogs& operator=(const SignerDialogs&) = delete;
+
+ private:
+  struct Qt;
+  std::unique_ptr<Qt> qt_;
+};
