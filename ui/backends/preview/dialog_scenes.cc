@@ -89,11 +89,11 @@ void ShowEveryDialog(const std::function<void(const std::string& name)>& snap_ne
     int notice;
     bool pin_pad, reask, absent;
   } token_states[] = {
-      {"201-token-pin-count-low", 167, false, true, false},
-      {"201-token-pin-final-try", 166, false, true, false},
-      {"201-token-pin-locked", 165, false, true, false},
-      {"201-token-pin-pad", 168, true, true, false},
-      {"201-token-absent", 169, false, true, true},
+      {"201-token-pin-count-low", 171, false, true, false},  // "Few PIN tries left"
+      {"201-token-pin-final-try", 170, false, true, false},  // "Last PIN try: ..."
+      {"201-token-pin-locked", CSignDlg::kPinLockedString, false, true, false},
+      {"201-token-pin-pad", 172, true, true, false},  // "Enter the PIN on the reader"
+      {"201-token-absent", 173, false, true, true},   // "Insert the token or choose a key file"
       {"201-token-page-velixhost", 0, false, false, false},
   };
   for (const auto& state : token_states) {
