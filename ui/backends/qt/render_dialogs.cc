@@ -20,6 +20,7 @@
 #include "ui/backends/qt/qt_backend.h"
 #include "ui/backends/qt/qt_dialog_window.h"
 #include "ui/backends/preview/dialog_scenes.h"
+#include "ui/dialog_messages.h"
 #include "ui/language.h"
 #include "ui/resources/strings.h"
 
