@@ -75,7 +75,8 @@ constexpr ControlTemplate kKeyboard[] = {
 
 // Template 203: key management.
 constexpr ControlTemplate kKeyManagement[] = {
-    {-1, K::Static, "Available keys list:", "Список доступных ключей:", {7, 7, 92, 8}, kSame, 0},
+    // The Russian label needs the list's width: at 92 units it is cut after "доступных".
+    {-1, K::Static, "Available keys list:", "Список доступных ключей:", {7, 7, 92, 8}, {7, 7, 183, 8}, 0},
     {205, K::ListBox, "", nullptr, {7, 18, 183, 198}, kSame, kStyleNotify},
     {206, K::Button, "Add", "Добавить", {193, 18, 58, 14}, kSame, 0},
     {221, K::Button, "Rename", "Переименовать", {193, 34, 58, 14}, kSame, 0},
