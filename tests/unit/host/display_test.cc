@@ -29,6 +29,29 @@ TEST_P(HostDisplay, RunsHeadlessAndAnswersAtOnce) {
             R"({"action":"signMessage","error":0,"result":{"reason":"no-display","value":""},"type":"velixcom","uid":"d"})");
   EXPECT_TRUE(run.logText.contains("No dialogs, every one answers as Cancel: ")) << run.logText.toStdString();
   EXPECT_TRUE(run.logText.contains(GetParam().reason)) << run.logText.toStdString();
+  // The display is looked for once the request is known, and said before its task.
+  EXPECT_LT(run.logText.indexOf("No dialogs"), run.logText.indexOf("New TASK")) << run.logText.toStdString();
+}
+
+// Requests that show nothing are answered without a look for a display, even
+// where one is named that cannot be opened.
+TEST(HostDisplay, RequestsWithoutDialogsNeverLookForADisplay) {
+  const char* const bodies[] = {
+      R"({"type":"velixcom","uid":"v","action":"version"})",
+      R"({"type":"velixcom","uid":"r","action":"reset"})",
+      R"({"type":"velixcom","uid":"u","action":"useUTF8","args":{"value":true}})",
+      R"({"type":"velixcom","uid":"s","action":"SIGNMESSAGE"})",
+      R"({"type":"other","uid":"o","action":"signMessage"})",
+  };
+  for (const char* body : bodies) {
+    HostHome home;
+    home.setEnv("DISPLAY", ":97");
+    const HostRun run = home.run(frame(body));
+    ASSERT_TRUE(run.finished) << body;
+    EXPECT_EQ(run.exitCode, 0) << body;
+    EXPECT_FALSE(single_frame_body(run.output).isEmpty()) << body;
+    EXPECT_FALSE(run.logText.contains("No dialogs")) << body << "\n" << run.logText.toStdString();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
