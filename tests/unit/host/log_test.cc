@@ -51,7 +51,7 @@ TEST(HostLog, LinesOfOneRequest) {
   const QStringList expected = {
       "\\[D\\]: run from  \"" + dir + "\" ",
       "",
-      // A request that shows nothing never looks for a display.
+      R"(\[I\]: No dialogs, every one answers as Cancel: no display: .+)",
       R"(\[D\]: New TASK)",
       R"(\[I\]: Income size:  57)",
       R"(\[I\]: "\{\\"type\\":\\"ab\\",\\"uid\\":\\"q\\\\\\"1\\",\\"action\\":\\"go\\",\\"args\\":\{\\"k\\":\\"v\\"\}\}")",
