@@ -3,12 +3,18 @@
 #include "platform/dynamic_library.h"
 #include "platform/module_path.h"
 
+namespace {
+
+// Where this program's dialog module is; empty when the program's own path
+// cannot be found.
 std::string dialog_module_path() {
   const std::string program = platform::executable_file_name();
   const size_t slash = program.find_last_of("/\\");
   if (slash == std::string::npos) return {};
   return program.substr(0, slash + 1) + VELIXHOST_DIALOG_MODULE;
 }
+
+}  // namespace
 
 const host_dialogs::Interface* load_dialog_module(std::string* why) {
   const std::string path = dialog_module_path();

@@ -8,10 +8,6 @@
 
 #include "host/dialog_module_interface.h"
 
-// Where this program's dialog module is; empty when the program's own path
-// cannot be found.
-std::string dialog_module_path();
-
 // Loads the module (it stays loaded until the process ends) and returns what
 // it offers; nullptr with *why set when it is missing, cannot be loaded or
 // belongs to another build.
