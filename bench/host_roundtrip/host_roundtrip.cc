@@ -1,7 +1,9 @@
 // Whole-process round trip of the requests that show no dialog (version, a
 // setting, reset) through velixhost (start, read, answer, exit) against bare
 // Qt programs doing the same framing (a QApplication one and a
-// QCoreApplication one), taking turns so all see the same machine load. Then
+// QCoreApplication one), taking turns so all see the same machine load. A
+// request of another type, which velixhost answers without starting the
+// signer (its engines and token modules), shows what that start costs. Then
 // what the dynamic loader did for each program (LD_DEBUG): the libraries it
 // loaded, dlopen'ed ones included, and the symbol relocations it processed.
 //
@@ -105,10 +107,11 @@ int main(int argc, char** argv) {
       {"velixhost version", host, version},
       {"velixhost useUTF8", host, R"({"type":"velixcom","uid":"43","action":"useUTF8","args":{"value":true}})"},
       {"velixhost reset", host, R"({"type":"velixcom","uid":"44","action":"reset"})"},
+      {"velixhost, no signer", host, R"({"type":"other","uid":"45","action":"version"})"},
       {"bare QApplication", VELIX_BIN_DIR "/bare_qt_host", version},
       {"bare QCoreApplication", VELIX_BIN_DIR "/bare_core_host", version},
   };
-  const size_t kBare = 3, kCore = 4;
+  const size_t kBare = 4, kCore = 5;
   // One untimed run each warms the page cache.
   for (const Program& program : programs) {
     if (round_trip(program, env) < 0) {
