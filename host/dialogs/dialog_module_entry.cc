@@ -9,7 +9,13 @@
 
 namespace {
 
-QCoreApplication* create_application(int& argc, char** argv) { return new QApplication(argc, argv); }
+QCoreApplication* create_application(int& argc, char** argv) {
+  // The dialogs are plain widgets: without OpenGL, Qt's X11 platform does not
+  // set up GLX for the first window, which costs as much as the rest of the
+  // start-up on a machine with software rendering. A caller's choice stands.
+  if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) qputenv("QT_XCB_GL_INTEGRATION", "none");
+  return new QApplication(argc, argv);
+}
 
 void* install_backend() { return new ui::qt::QtDialogBackend(); }
 
