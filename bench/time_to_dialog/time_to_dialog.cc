@@ -49,7 +49,12 @@ std::optional<MappedWindow> velixhost_dialog(const HostUser& user, const std::st
   const Clock::time_point start = Clock::now();
   HostRun run(user, display, sign_message_request("pay 10"));
   const std::optional<MappedWindow> window = watch.wait_for_window_of(run.process().pid(), start + kWindowWait);
-  if (window) *ms = ms_between(start, window->when);
+  if (!window) return std::nullopt;
+  if (window->title.rfind("User authorization", 0) != 0) {
+    std::fprintf(stderr, "velixhost showed \"%s\", not the authorization dialog\n", window->title.c_str());
+    return std::nullopt;
+  }
+  *ms = ms_between(start, window->when);
   return window;  // the host is killed with `run`
 }
 

@@ -27,10 +27,24 @@ WindowWatch::WindowWatch(const std::string& display) {
   // manager to reparent them) arrive as MapNotify events.
   const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
   xcb_change_window_attributes(connection_, root_, XCB_CW_EVENT_MASK, &mask);
-  const char name[] = "_NET_WM_PID";
-  ReplyPtr<xcb_intern_atom_reply_t> atom(
-      xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, sizeof name - 1, name), nullptr), &std::free);
-  if (atom) pid_atom_ = atom->atom;
+  pid_atom_ = atom("_NET_WM_PID");
+  name_atom_ = atom("_NET_WM_NAME");
+  utf8_atom_ = atom("UTF8_STRING");
+}
+
+uint32_t WindowWatch::atom(const char* name) {
+  ReplyPtr<xcb_intern_atom_reply_t> reply(
+      xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::strlen(name), name), nullptr),
+      &std::free);
+  return reply ? reply->atom : 0;
+}
+
+std::string WindowWatch::window_title(uint32_t window) {
+  const xcb_get_property_cookie_t cookie = xcb_get_property(connection_, 0, window, name_atom_, utf8_atom_, 0, 256);
+  ReplyPtr<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr), &std::free);
+  if (!reply) return {};
+  return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                     static_cast<size_t>(xcb_get_property_value_length(reply.get())));
 }
 
 WindowWatch::~WindowWatch() {
@@ -58,7 +72,9 @@ std::optional<MappedWindow> WindowWatch::wait_for_window_of(pid_t pid, std::chro
       if (map->event != root_ || window_pid(map->window) != static_cast<uint32_t>(pid)) continue;
       ReplyPtr<xcb_get_geometry_reply_t> geometry(
           xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, map->window), nullptr), &std::free);
-      MappedWindow mapped{when};
+      MappedWindow mapped;
+      mapped.when = when;
+      mapped.title = window_title(map->window);
       if (geometry) {
         mapped.width = geometry->width;
         mapped.height = geometry->height;

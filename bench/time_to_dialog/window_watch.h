@@ -16,6 +16,7 @@ struct MappedWindow {
   std::chrono::steady_clock::time_point when;  // when the map was seen
   int width = 0;
   int height = 0;
+  std::string title;  // _NET_WM_NAME (UTF-8)
 };
 
 class WindowWatch {
@@ -32,8 +33,12 @@ class WindowWatch {
 
  private:
   std::optional<uint32_t> window_pid(uint32_t window);
+  std::string window_title(uint32_t window);
+  uint32_t atom(const char* name);
 
   xcb_connection_t* connection_ = nullptr;
   uint32_t root_ = 0;
   uint32_t pid_atom_ = 0;
+  uint32_t name_atom_ = 0;
+  uint32_t utf8_atom_ = 0;
 };
