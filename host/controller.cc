@@ -2,18 +2,19 @@
 
 #include <QDebug>
 
-#include "host/host_request.h"
-#include "host/stdio_channel.h"
+#include <utility>
 
 namespace {
 
-void run_task() {
-  StdioChannel channel;
-  if (channel.readRequest() == 0) {
+void run_task(StdioChannel& channel, HostRequest& request) {
+  channel.logRequest();
+  if (channel.state() != StdioChannel::kOk) {
     qInfo() << "ERROR, request:" << channel.state();
     return;
   }
-  channel.setResponse(process_host_request(channel.takeRequest()));
+  // The body is parsed: a big request is not held twice while it is answered.
+  channel.takeRequest();
+  channel.setResponse(answer_host_request(std::move(request)));
   if (channel.writeResponse() == 0) qInfo() << "ERROR, response:" << channel.state();
 }
 
@@ -21,6 +22,6 @@ void run_task() {
 
 void Controller::handleRequest() {
   qDebug() << "New TASK";
-  run_task();
+  run_task(channel_, request_);
   emit Done();
 }

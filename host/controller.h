@@ -1,13 +1,19 @@
-// Runs the host's single task: one request read, answered, and the end signalled.
+// Runs the host's single task: the request, already read, logged and
+// answered, and the end signalled.
 #pragma once
 
 #include <QObject>
+
+#include "host/host_request.h"
+#include "host/stdio_channel.h"
 
 class Controller : public QObject {
   Q_OBJECT
 
  public:
-  using QObject::QObject;
+  // `channel` has read the request (quietly, before the log was open) and
+  // `request` is its parsed body; both must outlive the controller.
+  Controller(StdioChannel& channel, HostRequest& request) : channel_(channel), request_(request) {}
 
  signals:
   // Emitted once, when the task is over, whatever its outcome.
@@ -15,4 +21,8 @@ class Controller : public QObject {
 
  public slots:
   void handleRequest();
+
+ private:
+  StdioChannel& channel_;
+  HostRequest& request_;
 };

@@ -15,6 +15,10 @@
 
 namespace {
 
+bool is_velixcom(const HostRequest& request) {
+  return request.type.compare(QLatin1String("velixcom"), Qt::CaseInsensitive) == 0;
+}
+
 QByteArray answer(const HostRequest& request, int32_t error, const QJsonObject& result) {
   QJsonObject response;
   response.insert("uid", request.uid);
@@ -90,14 +94,22 @@ HostRequest parse_host_request(const QByteArray& body) {
   return request;
 }
 
+bool host_request_may_open_dialog(const HostRequest& request) {
+  return is_velixcom(request) && VelixcomHandler::mayOpenDialog(request.action);
+}
+
 QByteArray process_host_request(QByteArray body) {
   HostRequest request = parse_host_request(body);
+  body = QByteArray();
+  return answer_host_request(std::move(request));
+}
+
+QByteArray answer_host_request(HostRequest request) {
   if (!request.origin.isEmpty()) {
     ui::SetRequestOrigin(request.origin.toStdString());
     qInfo() << "Request from" << QString::fromStdString(ui::RequestOrigin());
   }
-  body = QByteArray();
-  if (request.type.compare(QLatin1String("velixcom"), Qt::CaseInsensitive) == 0)
+  if (is_velixcom(request))
     request.handler = std::make_unique<VelixcomHandler>();
   else
     request.handler = std::make_unique<DefaultHandler>();

@@ -32,6 +32,14 @@ HostRequest parse_host_request(const QByteArray& body);
 // long text written into the result straight from its UTF-8 bytes.
 QByteArray handled_answer(const HostRequest& request, const ActionHandler& handler);
 
+// True when answering the request may show a dialog or a message box: only
+// then does velixhost need a display and the GUI.
+bool host_request_may_open_dialog(const HostRequest& request);
+
+// Answers a parsed request with a response body (UTF-8 JSON), never over
+// kMaxAnswerBytes.
+QByteArray answer_host_request(HostRequest request);
+
 // The whole exchange: request body in, response body (UTF-8 JSON) out, never
 // over kMaxAnswerBytes.
 // The body is released once it is parsed.

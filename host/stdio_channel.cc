@@ -32,7 +32,21 @@ StdioChannel::StdioChannel(FILE* in, FILE* out, const std::istream& guard)
     : in_(in), out_(out), guard_(guard) {}
 
 uint32_t StdioChannel::readRequest() {
+  const uint32_t length = readRequestQuietly();
+  logRequest();
+  return length;
+}
+
+void StdioChannel::logRequest() const {
+  if (!lengthRead_) return;
+  qInfo() << "Income size: " << announcedLength_;
+  if (state_ == kOk) log_body(buffer_);
+}
+
+uint32_t StdioChannel::readRequestQuietly() {
   state_ = kOk;
+  lengthRead_ = false;
+  announcedLength_ = 0;
   buffer_.clear();
   if (!guard_.good()) {
     state_ = kInputFailed;
@@ -42,7 +56,8 @@ uint32_t StdioChannel::readRequest() {
   // and zero in the rest, so an empty input reads as length 0.
   uint32_t length = 0;
   (void)std::fread(&length, 1, sizeof length, in_);
-  qInfo() << "Income size: " << length;
+  lengthRead_ = true;
+  announcedLength_ = length;
   if (length == 0) {
     state_ = kEmptyRequest;
     return 0;
@@ -65,7 +80,6 @@ uint32_t StdioChannel::readRequest() {
   }
   // One read for the whole body; bytes that never arrive stay zero.
   (void)std::fread(buffer_.data(), 1, length, in_);
-  log_body(buffer_);
   return length;
 }
 

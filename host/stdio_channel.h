@@ -32,8 +32,12 @@ class StdioChannel {
   // Binds to other streams (tests); `guard` stands in for the standard input object.
   StdioChannel(FILE* in, FILE* out, const std::istream& guard);
 
-  // Reads one request; its length, or 0 with the state set.
+  // Reads one request and logs it; its length, or 0 with the state set.
   uint32_t readRequest();
+  // The same read without the log lines, for a read before the log is open.
+  uint32_t readRequestQuietly();
+  // Logs what the last read received: its announced length and its body.
+  void logRequest() const;
   // Replaces the buffer with the response and clears the state.
   void setResponse(const QByteArray& response);
   // Writes the framed response; its body length, or 0 with the state set.
@@ -50,5 +54,7 @@ class StdioChannel {
   FILE* out_;
   const std::istream& guard_;
   int32_t state_ = kOk;
+  bool lengthRead_ = false;
+  uint32_t announcedLength_ = 0;
   QByteArray buffer_;
 };

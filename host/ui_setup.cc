@@ -4,7 +4,6 @@
 #include <QString>
 
 #include "engines/engine_log.h"
-#include "ui/backends/qt/qt_backend.h"
 #include "ui/debug_log.h"
 #include "ui/load_string.h"
 
@@ -14,15 +13,16 @@ void log_debug_line(const std::string& line) { qDebug().noquote() << QString::fr
 
 }  // namespace
 
-HostUi::HostUi(Mode mode) {
+HostUi::HostUi(const host_dialogs::Interface* dialogs) : dialogs_(dialogs) {
   ui::InstallResourceStrings();
   ui::SetDebugLogSink(&log_debug_line);
   // Which token libraries the engines tried, and why each failed.
   engines::set_engine_log_sink(&log_debug_line);
-  if (mode == Mode::kWidgets) backend_ = std::make_unique<ui::qt::QtDialogBackend>();
+  if (dialogs_ != nullptr) backend_ = dialogs_->install_backend();
 }
 
 HostUi::~HostUi() {
+  if (backend_ != nullptr) dialogs_->remove_backend(backend_);
   engines::set_engine_log_sink(nullptr);
   ui::SetDebugLogSink(nullptr);
 }

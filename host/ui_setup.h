@@ -3,26 +3,21 @@
 // lines.
 #pragma once
 
-#include <memory>
-
-namespace ui::qt {
-class QtDialogBackend;
-}
+#include "host/dialog_module_interface.h"
 
 class HostUi {
  public:
-  // kWidgets shows dialogs and message boxes with Qt Widgets. kNoDisplay
-  // installs no backend: every dialog fails as one that cannot be created
+  // With the dialog module, dialogs and message boxes are shown with its Qt
+  // Widgets backend (needs the application object it built). Without one no
+  // backend is installed: every dialog fails as one that cannot be created
   // (the signer takes that as Cancel) and no message box is shown, so a
   // request without a display is answered at once.
-  enum class Mode { kWidgets, kNoDisplay };
-
-  // Needs the application object.
-  explicit HostUi(Mode mode);
+  explicit HostUi(const host_dialogs::Interface* dialogs);
   ~HostUi();
   HostUi(const HostUi&) = delete;
   HostUi& operator=(const HostUi&) = delete;
 
  private:
-  std::unique_ptr<ui::qt::QtDialogBackend> backend_;
+  const host_dialogs::Interface* dialogs_;
+  void* backend_ = nullptr;
 };

@@ -49,6 +49,13 @@ qint64 least_json_string_bytes(const QString& text) {
 
 VelixcomHandler::VelixcomHandler() = default;
 
+// The settings and "reset" show nothing: a setting that is not stored is only
+// logged, and reset's one message box ("library in use") needs a second
+// thread inside the signer, which a host answering one request never has.
+bool VelixcomHandler::mayOpenDialog(const QString& action) {
+  return action == QLatin1String("signMessage") || action == QLatin1String("editKeys");
+}
+
 qint64 VelixcomHandler::leastResultBytes(const QString& action, const QJsonObject& args) const {
   if (action != QLatin1String("signMessage")) return 0;
   const QJsonValue message = args.value(QStringLiteral("value"));

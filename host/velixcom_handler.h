@@ -16,6 +16,10 @@ class VelixcomHandler : public ActionHandler {
 
   VelixcomHandler();
 
+  // True for the actions that may show a dialog or a message box (letter
+  // case counts, as for running them).
+  static bool mayOpenDialog(const QString& action);
+
   bool handle(const QString& action, QJsonObject args) override;
   QJsonObject result() const override;
   // signMessage answers with a document that holds the message.

@@ -9,4 +9,8 @@ namespace platform {
 // of it), as GetModuleFileName gives it; empty when it cannot be found.
 std::string module_file_name(const void* address);
 
+// The full path of the running program's executable file, whatever name it
+// was started by; empty when it cannot be found.
+std::string executable_file_name();
+
 }  // namespace platform

@@ -1,7 +1,9 @@
 #include "platform/module_path.h"
 
 #include <dlfcn.h>
+#include <limits.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -14,6 +16,13 @@ std::string module_file_name(const void* address) {
   std::string path(resolved);
   free(resolved);
   return path;
+}
+
+std::string executable_file_name() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof path) return {};
+  return std::string(path, static_cast<size_t>(length));
 }
 
 }  // namespace platform

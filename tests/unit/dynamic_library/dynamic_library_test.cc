@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/module_path.h"
 #include "tests/support/portable.h"
 
 namespace {
@@ -98,6 +99,15 @@ TEST(DynamicLibrary, FailedLoadSaysWhy) {
   ASSERT_NE(library, nullptr);
   EXPECT_EQ(platform::last_library_error(), "");
   platform::free_library(library);
+}
+
+// The program's own file, which velixhost finds its dialog module beside:
+// the same file the loader reports for code of this program.
+TEST(DynamicLibrary, ExecutableFileNameIsThisProgram) {
+  const std::string program = platform::executable_file_name();
+  const std::string base = program.substr(program.find_last_of("/\\") + 1);
+  EXPECT_TRUE(base == "test_dynamic_library" || base == "test_dynamic_library.exe") << program;
+  EXPECT_EQ(program, platform::module_file_name(reinterpret_cast<const void*>(&platform::executable_file_name)));
 }
 
 }  // namespace

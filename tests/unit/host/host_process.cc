@@ -77,6 +77,7 @@ HostRun HostHome::runProgram(const QString& program, const QStringList& argument
   run.exitCode = process.exitCode();
   run.exitStatus = process.exitStatus();
   run.output = process.readAllStandardOutput();
+  run.errors = process.readAllStandardError();
   readLog(run, pid, dayBefore);
   return run;
 }

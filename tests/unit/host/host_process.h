@@ -19,6 +19,7 @@ struct HostRun {
   int exitCode = -1;
   QProcess::ExitStatus exitStatus = QProcess::CrashExit;
   QByteArray output;  // everything written to standard output
+  QByteArray errors;  // everything written to standard error
   QString logText;    // this run's log file, empty when there is none
   QString logName;    // its file name
 };

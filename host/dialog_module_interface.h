@@ -1,0 +1,27 @@
+// What velixhost's dialog module offers the program: its Qt Widgets part (the
+// GUI application object and the dialog backend), reached through one
+// exported function so that velixhost itself links only Qt Core.
+#pragma once
+
+class QCoreApplication;
+
+namespace host_dialogs {
+
+// Changed whenever Interface changes: a module of another build is refused.
+constexpr int kInterfaceVersion = 1;
+
+struct Interface {
+  int version;  // kInterfaceVersion of the module's build
+  // Builds the GUI application object (a QApplication); argc must outlive it.
+  QCoreApplication* (*create_application)(int& argc, char** argv);
+  // Makes Qt Widgets the backend of dialogs and message boxes; needs the
+  // application object. The result is given back to remove_backend.
+  void* (*install_backend)();
+  void (*remove_backend)(void* backend);
+};
+
+// The name of the module's exported function, of type EntryFunction.
+constexpr const char* kEntryName = "velixhost_dialog_module";
+using EntryFunction = const Interface*();
+
+}  // namespace host_dialogs
