@@ -24,9 +24,13 @@ constexpr unsigned kCodePageWestern = 1252;
 // Windows' own; otherwise the one the locale gives (below).
 unsigned ansi_code_page();
 
-// 1252 when the locale language (LC_ALL, LC_CTYPE, LANG: the first that is set)
-// is one Windows serves with 1252 (the Western European ones); 1251 for every
-// other locale, C and POSIX included.
+// The CodePage value when it is a REG_DWORD of 1251 or 1252, read now; else 0.
+unsigned stored_ansi_code_page();
+
+// The system's ANSI code page where it has one (Windows: GetACP). Elsewhere
+// 1252 when the locale language (LC_ALL, LC_CTYPE, LANG: the first that is
+// set) is one Windows serves with 1252 (the Western European ones), and 1251
+// for every other locale, C and POSIX included.
 unsigned locale_ansi_code_page();
 
 constexpr size_t kNoLimit = static_cast<size_t>(-1);

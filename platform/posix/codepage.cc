@@ -12,24 +12,8 @@
 #include <utility>
 
 #include "platform/posix/locale_env.h"
-#include "platform/registry.h"
 
 namespace platform {
-
-namespace {
-
-bool is_ansi_code_page(uint32_t value) { return value == kCodePageCyrillic || value == kCodePageWestern; }
-
-// 0 when the value is absent or names no page this program converts with.
-unsigned stored_code_page() {
-  RegKey key;
-  if (key.Open(RegHive::kCurrentUser, "Software\\VelixCom") != kRegOk) return 0;
-  uint32_t type = 0, value = 0, size = sizeof value;
-  if (key.QueryValue("CodePage", &type, &value, &size) != kRegOk) return 0;
-  return type == kRegDword && size == sizeof value && is_ansi_code_page(value) ? value : 0;
-}
-
-}  // namespace
 
 unsigned locale_ansi_code_page() {
   const std::string language = posix::locale_language({"LC_ALL", "LC_CTYPE", "LANG"});
@@ -38,11 +22,6 @@ unsigned locale_ansi_code_page() {
     if (language == western) return kCodePageWestern;
   // Everything else, C and POSIX included: the product's texts are Russian and English.
   return kCodePageCyrillic;
-}
-
-unsigned ansi_code_page() {
-  static const unsigned stored = stored_code_page();
-  return stored != 0 ? stored : locale_ansi_code_page();
 }
 
 namespace {

@@ -9,8 +9,6 @@
 
 namespace platform {
 
-unsigned ansi_code_page() { return GetACP(); }
-
 // The system's code page is the one its locale gives.
 unsigned locale_ansi_code_page() { return GetACP(); }
 

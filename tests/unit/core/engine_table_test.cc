@@ -2,6 +2,7 @@
 
 #include "core/core.h"
 #include "core/engine.h"
+#include "platform/crypto_api.h"
 
 namespace {
 
@@ -78,10 +79,13 @@ TEST_F(EngineTable, OpenAndCloseRouteToTheEngine) {
   EXPECT_TRUE(all_zero(key));
 }
 
-TEST_F(EngineTable, CryptoApiAnswersNotSupported) {
+TEST_F(EngineTable, CryptoApiHasNoControlsAndNoKeysBySerial) {
   KeyHandle key{};
   EXPECT_EQ(core_ctrl(ENGINE_CRYPTOAPI, CTRL_KEY_BITS, &key), CORE_E_NOT_SUPPORTED);
-  EXPECT_EQ(core_open_secret_key_by_serial(ENGINE_CRYPTOAPI, 5, &key), CORE_E_NOT_SUPPORTED);
+  // A record that holds only a serial is no key it could import.
+  EXPECT_EQ(core_open_secret_key_by_serial(ENGINE_CRYPTOAPI, 5, &key),
+            platform::cryptoapi::available() ? CORE_E_INVALID_KEY : CORE_E_NOT_SUPPORTED);
+  EXPECT_EQ(key.engine_data, nullptr);
 }
 
 TEST(EngineTableLifecycle, AfterTeardownNothingIsReady) {

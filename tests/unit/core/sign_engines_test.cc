@@ -1,7 +1,7 @@
-// Documents signed by the file-key engines (builtin and OpenSSL) verify
-// independently: OpenSSL's own RSA public operation opens the signature value
+// Documents signed by the file-key engines (builtin, OpenSSL, and CryptoAPI
+// where the system has it) verify independently: OpenSSL's own RSA public operation opens the signature value
 // to the MD5 DigestInfo of the text and the extras, recomputed here, and the
-// verify operation of both engines accepts it.
+// verify operation of every one of them accepts it.
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
 #include <openssl/md5.h>
@@ -16,8 +16,16 @@
 #include "core/document.h"
 #include "core/engine.h"
 #include "core/keycert.h"
+#include "platform/crypto_api.h"
 
 namespace {
+
+// The engines that work on file keys on this system.
+std::vector<int16_t> file_key_engines() {
+  std::vector<int16_t> engines = {ENGINE_BUILTIN, ENGINE_OPENSSL};
+  if (platform::cryptoapi::available()) engines.push_back(ENGINE_CRYPTOAPI);
+  return engines;
+}
 
 const uint8_t kMd5DigestInfoPrefix[] = {0x30, 0x20, 0x30, 0x0c, 0x06, 0x08, 0x2a, 0x86, 0x48,
                                         0x86, 0xf7, 0x0d, 0x02, 0x05, 0x05, 0x00, 0x04, 0x10};
@@ -130,8 +138,8 @@ TEST_P(EngineSigning, SignedDocumentVerifiesIndependently) {
   opened.resize(static_cast<size_t>(opened_length));
   EXPECT_EQ(opened, expected);
 
-  // Both engines accept it; neither accepts another digest.
-  for (int16_t verifier : {int16_t{ENGINE_BUILTIN}, int16_t{ENGINE_OPENSSL}}) {
+  // Every engine accepts it; none accepts another digest.
+  for (int16_t verifier : file_key_engines()) {
     KeyHandle pub = open(verifier, KEY_KIND_PUBLIC);
     const auto verify = g_engine_table[verifier].verify_digest;
     ASSERT_NE(verify, nullptr);
@@ -145,8 +153,11 @@ TEST_P(EngineSigning, SignedDocumentVerifiesIndependently) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(FileKeyEngines, EngineSigning,
-                         ::testing::Values(int16_t{ENGINE_BUILTIN}, int16_t{ENGINE_OPENSSL}),
-                         [](const auto& info) { return info.param == ENGINE_BUILTIN ? "Builtin" : "OpenSsl"; });
+INSTANTIATE_TEST_SUITE_P(FileKeyEngines, EngineSigning, ::testing::ValuesIn(file_key_engines()),
+                         [](const auto& info) {
+                           return info.param == ENGINE_BUILTIN   ? "Builtin"
+                                  : info.param == ENGINE_OPENSSL ? "OpenSsl"
+                                                                 : "CryptoApi";
+                         });
 
 }  // namespace

@@ -1,14 +1,13 @@
 // A machine whose fingerprint sources the test sets, and temporary files.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "platform/machine_id.h"
+#include "tests/support/portable.h"
 
 class FakeMachine : public platform::MachineFacts {
  public:
@@ -37,11 +36,11 @@ class FakeMachine : public platform::MachineFacts {
 // A fresh directory removed with its files at the end of the test.
 class TempDir {
  public:
-  TempDir() {
-    char pattern[] = "/tmp/velix-anchor-XXXXXX";
-    path_ = ::mkdtemp(pattern);
+  TempDir() : path_(test_support::make_temp_dir("velix-anchor-")) {}
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
   }
-  ~TempDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
   const std::string& path() const { return path_; }
 

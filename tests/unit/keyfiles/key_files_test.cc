@@ -154,9 +154,9 @@ TEST_F(KeyFiles, CertifiedCardVerifiesIndependently) {
   RSA_free(other_rsa);
   // A certifying handle on an engine that cannot sign.
   KeyHandle no_signer = other_secret;
-  no_signer.engine_id = ENGINE_CRYPTOAPI;
+  no_signer.engine_id = 4;
   std::vector<char> out(2048);
-  EXPECT_EQ(core_export_public_card(out.data(), 2048, &public_, &no_signer), CORE_E_NOT_SUPPORTED);
+  EXPECT_EQ(core_export_public_card(out.data(), 2048, &public_, &no_signer), CORE_E_NOT_READY);
   no_signer.engine_id = 9;
   EXPECT_EQ(core_export_public_card(out.data(), 2048, &public_, &no_signer), CORE_E_ENGINE);
   core_close_key(&other_secret);

@@ -6,6 +6,7 @@
 #include "core/armor.h"
 #include "core/document.h"
 #include "core/secret_key.h"
+#include "platform/crypto_api.h"
 #include "key_session.h"
 
 namespace {
@@ -123,12 +124,27 @@ TEST_F(SecretKeyDocument, BlankLinesAndNameLineSerial) {
 
 TEST_F(SecretKeyDocument, EngineChecksBeforeReading) {
   const std::string text = export_secret("pw");
-  for (int16_t engine : {int16_t{4}, int16_t{7}, int16_t{-1}, int16_t{ENGINE_CRYPTOAPI}}) {
+  for (int16_t engine : {int16_t{4}, int16_t{7}, int16_t{-1}}) {
     KeyHandle key{};
-    const int expected = engine == 4 ? CORE_E_NOT_READY : engine == ENGINE_CRYPTOAPI ? CORE_E_NOT_SUPPORTED
-                                                                                      : CORE_E_ENGINE;
+    const int expected = engine == 4 ? CORE_E_NOT_READY : CORE_E_ENGINE;
     EXPECT_EQ(core_open_secret_key(engine, text.c_str(), -1, "pw", &key), expected) << engine;
   }
+}
+
+TEST_F(SecretKeyDocument, OpensWithTheCryptoApiEngineWhereTheSystemHasIt) {
+  const std::string text = export_secret("pw");
+  KeyHandle key{};
+  if (!platform::cryptoapi::available()) {
+    EXPECT_EQ(core_open_secret_key(ENGINE_CRYPTOAPI, text.c_str(), -1, "pw", &key), CORE_E_NOT_SUPPORTED);
+    return;
+  }
+  ASSERT_EQ(core_open_secret_key(ENGINE_CRYPTOAPI, text.c_str(), -1, "pw", &key), 0);
+  EXPECT_EQ(key.serial, kSerial);
+  RSA* rsa = testing_keys::openssl_public_key(&public_);
+  EXPECT_TRUE(testing_keys::signs_for(&key, rsa));
+  RSA_free(rsa);
+  EXPECT_EQ(core_close_key(&key), 0);
+  EXPECT_EQ(core_open_secret_key(ENGINE_CRYPTOAPI, text.c_str(), -1, "wrong", &key), CORE_E_PASSPHRASE);
 }
 
 TEST_F(SecretKeyDocument, OpensWithTheOpenSslEngineToo) {

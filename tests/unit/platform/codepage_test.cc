@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/registry.h"
 #include "platform/ui_language.h"
 #include "tests/unit/support/temp_config_home.h"
 
@@ -37,6 +38,37 @@ TEST(AnsiCodePage, WesternEuropeanLocalesGet1252AndEveryOtherLocale1251) {
         << (c.lc_all ? c.lc_all : "-") << " " << (c.lc_ctype ? c.lc_ctype : "-") << " "
         << (c.lang ? c.lang : "-");
   }
+}
+
+// The CodePage value overrides the locale's page on every system; only a
+// REG_DWORD naming 1251 or 1252 counts.
+TEST(AnsiCodePage, StoredValueCountsOnlyAsADwordOf1251Or1252) {
+  TempConfigHome home;
+  EXPECT_EQ(platform::stored_ansi_code_page(), 0u);  // no VelixCom key at all
+  platform::RegKey key;
+  ASSERT_EQ(key.Create(platform::RegHive::kCurrentUser, "Software\\VelixCom"), platform::kRegOk);
+  const uint32_t cyrillic = 1251, western = 1252, dos = 866;
+  const uint16_t short_western = 1252;
+  const struct {
+    const char* what;
+    uint32_t type;
+    const void* data;
+    uint32_t size;
+    unsigned expected;
+  } cases[] = {
+      {"1251", platform::kRegDword, &cyrillic, 4, 1251},
+      {"1252", platform::kRegDword, &western, 4, 1252},
+      {"866", platform::kRegDword, &dos, 4, 0},
+      {"1252 as text", platform::kRegSz, "1252", 5, 0},
+      {"1252 as binary", platform::kRegBinary, &western, 4, 0},
+      {"1252 in two bytes", platform::kRegDword, &short_western, 2, 0},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(key.SetValue("CodePage", c.type, c.data, c.size), platform::kRegOk) << c.what;
+    EXPECT_EQ(platform::stored_ansi_code_page(), c.expected) << c.what;
+  }
+  ASSERT_EQ(key.DeleteValue("CodePage"), platform::kRegOk);
+  EXPECT_EQ(platform::stored_ansi_code_page(), 0u);
 }
 
 TEST(UiLanguage, RussianOnlyForARussianLocale) {

@@ -185,13 +185,13 @@ TEST_F(SignMessageTest, CoreFailureIsShownAndRecorded) {
   OpenFixtureKey();
   KeyHandle& key = OpenKey();
   const int16_t engine = key.engine_id;
-  key.engine_id = ENGINE_CRYPTOAPI;  // its slots all answer "Call not supported"
+  key.engine_id = 4;  // never registered: "Crypto engine not ready"
   const std::u16string result = Sign(u"Pay 10");
   key.engine_id = engine;
   EXPECT_EQ(result, u"");
-  EXPECT_EQ(signer_.Error(), 1000 - CORE_E_NOT_SUPPORTED);
+  EXPECT_EQ(signer_.Error(), 1000 - CORE_E_NOT_READY);
   ASSERT_EQ(ui_.message_boxes.size(), 1u);
-  EXPECT_EQ(ui_.message_boxes[0].text, "Call not supported");
+  EXPECT_EQ(ui_.message_boxes[0].text, "Crypto engine not ready");
   EXPECT_EQ(ui_.message_boxes[0].caption, "Signing error");
   EXPECT_EQ(ui_.message_boxes[0].type, ui::kMbOk | ui::kMbIconError);
 }

@@ -1,13 +1,13 @@
 // Helpers shared by the dialog tests.
 #pragma once
 
-#include <stdlib.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
+#include "tests/support/portable.h"
 #include "ui/language.h"
 
 namespace ui_test {
@@ -16,15 +16,14 @@ namespace ui_test {
 class ScopedLocale {
  public:
   ScopedLocale(const char* locale, uint16_t language) : language_(ui::ThreadUiLanguage()) {
-    const char* old = getenv("LC_ALL");
+    const char* old = std::getenv("LC_ALL");
     had_ = old != nullptr;
     if (had_) old_ = old;
-    setenv("LC_ALL", locale, 1);
+    test_support::set_env("LC_ALL", locale);
     ui::SetThreadUiLanguage(language);
   }
   ~ScopedLocale() {
-    if (had_) setenv("LC_ALL", old_.c_str(), 1);
-    else unsetenv("LC_ALL");
+    test_support::set_env("LC_ALL", had_ ? old_.c_str() : nullptr);
     ui::SetThreadUiLanguage(language_);
   }
 
@@ -40,12 +39,8 @@ inline ScopedLocale Russian() { return ScopedLocale("ru_RU.UTF-8", 1049); }
 // A fresh directory under the system's temporary directory, removed at the end.
 class TempDir {
  public:
-  TempDir() {
-    // mkdtemp keeps test processes that ctest runs side by side apart.
-    std::string pattern = (std::filesystem::temp_directory_path() / "velix-ui-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
+  // A directory of its own keeps test processes that ctest runs side by side apart.
+  TempDir() : path_(test_support::make_temp_dir("velix-ui-")) {}
   ~TempDir() { std::filesystem::remove_all(path_); }
   std::string Write(const std::string& name, const std::string& content) const {
     const std::filesystem::path file = path_ / name;

@@ -1,4 +1,4 @@
-// Config on a damaged or contended hive file.
+// Config on a damaged or contended hive file: the store of the Linux backend.
 #include <sys/wait.h>
 #include <unistd.h>
 
