@@ -93,6 +93,22 @@ type_passphrase() {
   fail "the passphrase field never read back '$passphrase'"
 }
 
+# Presses a key in the focused dialog until the dialog is gone (a lost key
+# is pressed again).
+press_until_closed() {
+  local key=$1 try deadline
+  for try in 1 2 3; do
+    xdotool key "$key"
+    deadline=$((SECONDS + 10))
+    while ((SECONDS < deadline)); do
+      [[ -z $(xdotool search --onlyvisible --name "^$title" 2>/dev/null || true) ]] && return 0
+      sleep 0.2
+    done
+    focus_dialog
+  done
+  fail "the dialog did not close on $key"
+}
+
 # The key set, made and checked on the Linux side.
 XDG_CONFIG_HOME=$work/linux-config HOME=$work "$demo" keys "$card" "$work" "$passphrase" "Test key" >/dev/null ||
   fail "velix-demo could not make the keys"
@@ -122,13 +138,13 @@ script_pid=$!
 wait_line '^step sign with the dialog$'
 focus_dialog
 type_passphrase
-xdotool key Return
+press_until_closed Return
 
 # The second object signs without a dialog; after Reset the dialog shows
 # again and is cancelled.
 wait_line '^step cancel the dialog$'
 focus_dialog
-xdotool key Escape
+press_until_closed Escape
 
 deadline=$((SECONDS + 60))
 while kill -0 "$script_pid" 2>/dev/null; do
