@@ -166,9 +166,10 @@ int RunThreads(win32::Win32DialogBackend& backend) {
   const bool both_open = first_open && WaitForSingleObject(g_thread_opened[1], 20000) == WAIT_OBJECT_0;
   Tell("threads open %s", both_open ? "both" : "not both");
   if (!both_open) std::_Exit(1);  // a dialog that never opened cannot be closed
-  // The first opened closes first.
-  for (int i : {0, 1}) PostMessageW(g_thread_dialog[i], WM_COMMAND, IDCANCEL, 0);
+  // The first closes while the second still runs, then the second.
+  PostMessageW(g_thread_dialog[0], WM_COMMAND, IDCANCEL, 0);
   first.join();
+  PostMessageW(g_thread_dialog[1], WM_COMMAND, IDCANCEL, 0);
   second.join();
   Tell("threads active first=%s second=%s", g_thread_saw_own[0] ? "own" : "other",
        g_thread_saw_own[1] ? "own" : "other");
