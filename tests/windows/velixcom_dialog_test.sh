@@ -19,6 +19,8 @@ if [[ ! -x $demo ]]; then
 fi
 mkdir -p "$parent"
 work=$(mktemp -d "$parent/velixcom-dialog.XXXXXX")
+# Set before anything can fail: the way out ends the Wine of this prefix only.
+export WINEPREFIX=$work/prefix
 passphrase='dlg pass-7'
 title='User authorization'
 passphrase_field=201
@@ -113,7 +115,7 @@ press_until_closed() {
 XDG_CONFIG_HOME=$work/linux-config HOME=$work "$demo" keys "$card" "$work" "$passphrase" "Test key" >/dev/null ||
   fail "velix-demo could not make the keys"
 
-wine_display_start "$work/prefix" || fail "no Wine display"
+wine_display_start "$WINEPREFIX" || fail "no Wine display"
 test_dir=$WINEPREFIX/drive_c/velix-test
 mkdir -p "$test_dir"
 cp "$dll" "$test_dir/velixcom.dll"
