@@ -1,7 +1,7 @@
 // Signs through velixcom's Signer2 with the authorization dialog, which the
 // test driving this script answers: the first signature opens the key (the
-// dialog), a second object inside the re-ask interval signs without one,
-// and after Reset the dialog is cancelled. The signed documents go to
+// dialog), a second object inside the re-ask interval signs a message and a
+// file without one, and after Reset the dialog is cancelled. The signed documents go to
 // C:\velix-test\first.txt and second.txt for the test to verify.
 // ASCII only; prints a line per step, one per failure and a last line that
 // the test requires, and exits with the number of failures.
@@ -39,6 +39,8 @@ try {
   expectEqual(second.Error, 0, "Error after the second signature");
   if (document === "") fail("the second signature is empty");
   save("second.txt", document);
+  // A file too, with the key already open.
+  if (second.SignFile("C:\\velix-test\\settings.reg") === "") fail("the file signature is empty");
 
   // Reset forgets the key: the next signature asks again, and is cancelled.
   second.Reset();
