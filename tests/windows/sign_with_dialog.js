@@ -1,8 +1,9 @@
 // Signs through velixcom's Signer2 with the authorization dialog, which the
 // test driving this script answers: the first signature opens the key (the
 // dialog), a second object inside the re-ask interval signs a message and a
-// file without one, and after Reset the dialog is cancelled. The signed documents go to
-// C:\velix-test\first.txt and second.txt for the test to verify.
+// file without one, and after Reset the dialog is cancelled. The signed
+// documents go to C:\velix-test\first.txt and second.txt for the test to
+// verify.
 // ASCII only; prints a line per step, one per failure and a last line that
 // the test requires, and exits with the number of failures.
 var failures = 0;
