@@ -3,6 +3,7 @@
 #include "comserver/com_api.h"
 #include "comserver/module.h"
 #include "comserver/registration.h"
+#include "comserver/win32/dialogs.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ class SystemLocale {
 }  // namespace
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+  // Every object comes through here: its dialogs are ready before it is.
+  use_win32_dialogs();
   return module_object().GetClassObject(rclsid, riid, ppv);
 }
 

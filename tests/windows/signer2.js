@@ -1,6 +1,8 @@
 // Drives velixcom's Signer2 from a script, late-bound through the
-// registered type library, as web pages and scripts use it. There are no
-// dialogs here: every operation that needs a key ends as a cancel (102).
+// registered type library, as web pages and scripts use it. There is no
+// display here, so no dialog can open: every operation that needs a key ends
+// as a cancel (102), as when the user cancels. (velixcom_dialog_test.sh signs
+// with the dialog on a display.)
 // ASCII only (non-ASCII text as \u escapes): cscript runs a UTF-16 file as
 // a no-op. Prints one line per failure and a last line that the test
 // requires, and exits with the number of failures.
@@ -101,8 +103,8 @@ try {
   // DecryptMessage is not implemented.
   expectThrows(function () { signer.DecryptMessage("text", 0); }, E_NOTIMPL, "DecryptMessage");
 
-  // Without dialogs, the operations that need a key are cancelled: an empty
-  // text, Error 102, and no automation error.
+  // Without a display, the operations that need a key are cancelled: an
+  // empty text, Error 102, and no automation error.
   signer.Language = "en";
   expectEqual(signer.SignMessage("Pay 10 to ACME \u20ac"), "", "SignMessage result");
   expectEqual(signer.Error, CANCELLED, "Error after SignMessage");

@@ -4,7 +4,7 @@
 // edit field's text, each refresh, where the on-screen keyboard's keys are,
 // and the outcome.
 //
-//   velix-dialog-probe sign|keyboard|box|dates
+//   velix-dialog-probe sign|keyboard|box|dates|threads
 #include <windows.h>
 #undef PostMessage
 
@@ -14,9 +14,11 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "settings/config.h"
 #include "ui/backends/win32/win32_backend.h"
+#include "ui/backends/win32/win32_dialog_window.h"
 #include "ui/dialog.h"
 #include "ui/dialog_messages.h"
 #include "ui/message_box.h"
@@ -131,6 +133,49 @@ int RunBox() {
   return 0;
 }
 
+// Two threads each run a dialog at once, as two callers of velixcom may;
+// when its dialog closes, each thread must still see its own as the active
+// one (the owner of its message boxes), the first to close included.
+win32::Win32DialogBackend* g_backend = nullptr;
+HWND g_thread_dialog[2] = {};
+HANDLE g_thread_opened[2] = {};
+bool g_thread_saw_own[2] = {};
+
+template <int kThread>
+intptr_t ThreadDialogProc(DialogWindow* window, unsigned message, uintptr_t wparam, intptr_t) {
+  HWND own = static_cast<win32::Win32DialogWindow*>(window)->Handle();
+  if (message == kMsgInitDialog) {
+    g_thread_dialog[kThread] = own;
+    SetEvent(g_thread_opened[kThread]);
+    return 1;
+  }
+  if (message == kMsgCommand && CommandId(wparam) == kCmdCancel) {
+    g_thread_saw_own[kThread] = g_backend->ActiveDialog() == own;
+    window->EndDialog(kResultCancel);
+    return 1;
+  }
+  return 0;
+}
+
+int RunThreads(win32::Win32DialogBackend& backend) {
+  g_backend = &backend;
+  for (HANDLE& opened : g_thread_opened) opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread first([&] { backend.RunModal(CSignDlg::kTemplateId, nullptr, &ThreadDialogProc<0>); });
+  const bool first_open = WaitForSingleObject(g_thread_opened[0], 20000) == WAIT_OBJECT_0;
+  std::thread second([&] { backend.RunModal(CSignDlg::kTemplateId, nullptr, &ThreadDialogProc<1>); });
+  const bool both_open = first_open && WaitForSingleObject(g_thread_opened[1], 20000) == WAIT_OBJECT_0;
+  Tell("threads open %s", both_open ? "both" : "not both");
+  if (!both_open) std::_Exit(1);  // a dialog that never opened cannot be closed
+  // The first closes while the second still runs, then the second.
+  PostMessageW(g_thread_dialog[0], WM_COMMAND, IDCANCEL, 0);
+  first.join();
+  PostMessageW(g_thread_dialog[1], WM_COMMAND, IDCANCEL, 0);
+  second.join();
+  Tell("threads active first=%s second=%s", g_thread_saw_own[0] ? "own" : "other",
+       g_thread_saw_own[1] ? "own" : "other");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -141,6 +186,7 @@ int main(int argc, char** argv) {
   if (scene == "keyboard") return RunSign(true);
   if (scene == "dates") return RunDates();
   if (scene == "box") return RunBox();
-  std::fprintf(stderr, "usage: %s sign|keyboard|box|dates\n", argv[0]);
+  if (scene == "threads") return RunThreads(backend);
+  std::fprintf(stderr, "usage: %s sign|keyboard|box|dates|threads\n", argv[0]);
   return 2;
 }

@@ -2,7 +2,7 @@
 # Smoke tests of the Win32 dialogs under Wine: a probe program opens a dialog
 # on a private Xvfb display, xdotool drives it like a user, and the probe's
 # report says what the dialog showed and returned.
-#   dialog_smoke.sh PROBE.exe PREFIX english|russian|keyboard
+#   dialog_smoke.sh PROBE.exe PREFIX english|russian|keyboard|threads
 set -euo pipefail
 probe=$1
 prefix=$2
@@ -169,6 +169,14 @@ keyboard)
   xdotool key Return
   wait_probe_end
   expect_line "result 1 path=C:\\keys\\secret.key passphrase=Ab1 reask=60"
+  ;;
+threads)
+  # Two threads each run a dialog; the probe closes them itself.
+  start_probe threads
+  wait_line '^threads active '
+  wait_probe_end
+  expect_line "threads open both"
+  expect_line "threads active first=own second=own"
   ;;
 *)
   fail "unknown case $case_name"

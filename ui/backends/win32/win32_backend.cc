@@ -26,6 +26,15 @@ LRESULT CALLBACK CbtHook(int code, WPARAM wparam, LPARAM lparam) {
   return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
+// The dialogs the calling thread runs now, outermost first, and its CBT hook
+// while any runs. Per thread: dialogs run on the thread that asks for them,
+// and velixcom.dll takes calls on several threads at once.
+struct ThreadDialogs {
+  std::vector<Win32DialogWindow*> running;
+  HHOOK hook = nullptr;
+};
+thread_local ThreadDialogs t_dialogs;
+
 }  // namespace
 
 Win32DialogBackend::Win32DialogBackend()
@@ -43,7 +52,7 @@ Win32DialogBackend::~Win32DialogBackend() {
 }
 
 HWND Win32DialogBackend::ActiveDialog() const {
-  return running_.empty() ? nullptr : running_.back()->Handle();
+  return t_dialogs.running.empty() ? nullptr : t_dialogs.running.back()->Handle();
 }
 
 intptr_t Win32DialogBackend::RunModal(int template_id, DialogWindow* parent, DialogProc proc) {
@@ -51,13 +60,14 @@ intptr_t Win32DialogBackend::RunModal(int template_id, DialogWindow* parent, Dia
   if (!ResolveDialogTemplate(template_id, ThreadUiLanguage(), &layout)) return kResultFailed;
   auto* owner = dynamic_cast<Win32DialogWindow*>(parent);
   Win32DialogWindow window(std::move(layout), proc);
-  if (running_.empty()) hook_ = SetWindowsHookExW(WH_CBT, &CbtHook, nullptr, GetCurrentThreadId());
-  running_.push_back(&window);
+  ThreadDialogs& thread = t_dialogs;
+  if (thread.running.empty()) thread.hook = SetWindowsHookExW(WH_CBT, &CbtHook, nullptr, GetCurrentThreadId());
+  thread.running.push_back(&window);
   const intptr_t result = window.Run(owner != nullptr ? owner->Handle() : nullptr);
-  running_.pop_back();
-  if (running_.empty() && hook_ != nullptr) {
-    UnhookWindowsHookEx(hook_);
-    hook_ = nullptr;
+  thread.running.pop_back();
+  if (thread.running.empty() && thread.hook != nullptr) {
+    UnhookWindowsHookEx(thread.hook);
+    thread.hook = nullptr;
   }
   return result;
 }

@@ -1,7 +1,8 @@
 // The dialog and message box backend on Windows: real Win32 dialogs built in
 // memory from the product's templates, system message boxes, the common
 // file-open dialog and folder browser, and a thread CBT hook that reports
-// system commands to the dialog runtime. Dialogs run on the calling thread.
+// system commands to the dialog runtime. Dialogs run on the calling thread;
+// several threads may each run their own at once.
 #pragma once
 
 #include <windows.h>
@@ -13,8 +14,6 @@
 #include "ui/message_box.h"
 
 namespace ui::win32 {
-
-class Win32DialogWindow;
 
 class Win32DialogBackend : public DialogBackend, public MessageBoxBackend {
  public:
@@ -31,14 +30,12 @@ class Win32DialogBackend : public DialogBackend, public MessageBoxBackend {
   int ShowMessageBox(const MessageBoxRequest& request) override;
   std::string KeyboardLayoutLanguage() const override;
 
-  // The innermost dialog running now; none when no dialog is open.
+  // The innermost dialog the calling thread runs now; none when it runs none.
   HWND ActiveDialog() const;
 
  private:
   DialogBackend* previous_dialogs_;
   MessageBoxBackend* previous_boxes_;
-  std::vector<Win32DialogWindow*> running_;  // outermost first
-  HHOOK hook_ = nullptr;  // the thread's CBT hook while a dialog runs
 };
 
 // The two-letter ISO 639 name of a keyboard layout's language, from its

@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# velixcom.dll signs with its own Win32 dialog, end to end under Wine on a
+# private Xvfb display, in a Wine prefix made for this run and removed after
+# it. The Linux velix-demo makes the key set (the secret key file, and the
+# public key as PEM); the settings list the key in the prefix's registry; a
+# script (sign_with_dialog.js) signs under cscript while xdotool answers the
+# authorization dialog like a user; velix-demo then checks both documents
+# with OpenSSL alone. Every wait has a deadline; Wine and the display are
+# ended on the way out.
+#
+# velixcom_dialog_test.sh DLL DIALOG_TEXT_EXE SCRIPT VELIX_DEMO KEY_CARD WORK_PARENT
+set -euo pipefail
+
+dll=$1 dialog_text=$2 script=$3 demo=$4 card=$5 parent=$6
+here=$(cd "$(dirname "$0")" && pwd)
+if [[ ! -x $demo ]]; then
+  echo "SKIP: no Linux velix-demo at $demo to make and check the keys (build the Linux tree first)"
+  exit 77
+fi
+mkdir -p "$parent"
+work=$(mktemp -d "$parent/velixcom-dialog.XXXXXX")
+# Set before anything can fail: the way out ends the Wine of this prefix only.
+export WINEPREFIX=$work/prefix
+passphrase='dlg pass-7'
+title='User authorization'
+passphrase_field=201
+. "$here/../e2e/win32/wine_display.sh"
+
+script_pid=
+cleanup() {
+  [[ -z $script_pid ]] || kill "$script_pid" 2>/dev/null || true
+  wine_display_stop
+  timeout 30 wineserver -w >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- the script said:"
+  cat "$work/out" 2>/dev/null || true
+  exit 1
+}
+
+# The whole run has a deadline well inside ctest's, so that cleanup runs.
+budget=480
+check_budget() { ((SECONDS < budget)) || fail "over $budget s, giving up"; }
+
+win() {
+  local seconds=$1
+  shift
+  check_budget
+  timeout -k 10 "$seconds" wine "$@"
+}
+
+# The script's output (lines end in CR LF) has a line matching the pattern.
+has_line() { tr -d '\r' <"$work/out" | grep -qE "$1"; }
+wait_line() {
+  local pattern=$1 deadline=$((SECONDS + 60))
+  until has_line "$pattern"; do
+    ((SECONDS < deadline)) || fail "no line matching '$pattern'"
+    kill -0 "$script_pid" 2>/dev/null || { has_line "$pattern" && return; fail "the script ended before '$pattern'"; }
+    sleep 0.2
+  done
+}
+
+# Focuses the authorization dialog once it shows.
+focus_dialog() {
+  local deadline=$((SECONDS + 60)) window
+  while ((SECONDS < deadline)); do
+    window=$(xdotool search --onlyvisible --name "^$title" 2>/dev/null | head -n1 || true)
+    if [[ -n $window ]] && timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null; then
+      return 0
+    fi
+    kill -0 "$script_pid" 2>/dev/null || fail "the script ended without showing the dialog"
+    sleep 0.2
+  done
+  fail "no dialog titled '$title'"
+}
+
+# The passphrase field's text, read from the dialog by another Windows program.
+field_text() {
+  win 20 'C:\velix-test\dialog_text.exe' "$title" "$passphrase_field" 2>/dev/null | tr -d '\r'
+}
+
+# Types the passphrase until the field reads it back exactly: xdotool
+# sometimes loses a key.
+type_passphrase() {
+  local try
+  for try in 1 2 3; do
+    xdotool key --clearmodifiers ctrl+a BackSpace
+    xdotool type --delay 60 "$passphrase"
+    [[ $(field_text) == "$passphrase" ]] && return 0
+  done
+  fail "the passphrase field never read back '$passphrase'"
+}
+
+# Presses a key in the focused dialog until the dialog is gone (a lost key
+# is pressed again).
+press_until_closed() {
+  local key=$1 try deadline
+  for try in 1 2 3; do
+    xdotool key "$key"
+    deadline=$((SECONDS + 10))
+    while ((SECONDS < deadline)); do
+      [[ -z $(xdotool search --onlyvisible --name "^$title" 2>/dev/null || true) ]] && return 0
+      sleep 0.2
+    done
+    focus_dialog
+  done
+  fail "the dialog did not close on $key"
+}
+
+# The key set, made and checked on the Linux side.
+XDG_CONFIG_HOME=$work/linux-config HOME=$work "$demo" keys "$card" "$work" "$passphrase" "Test key" >/dev/null ||
+  fail "velix-demo could not make the keys"
+
+wine_display_start "$WINEPREFIX" || fail "no Wine display"
+test_dir=$WINEPREFIX/drive_c/velix-test
+mkdir -p "$test_dir"
+cp "$dll" "$test_dir/velixcom.dll"
+cp "$dialog_text" "$test_dir/dialog_text.exe"
+cp "$script" "$test_dir/sign_with_dialog.js"
+cp "$work/secret.key" "$test_dir/secret.key"
+win 120 regsvr32 /s 'C:\velix-test\velixcom.dll' || fail "regsvr32 exited with $?"
+
+# The user's settings: the key file chosen, the passphrase typed into the
+# dialog's own field, and "ask again in 5 minutes".
+printf '%s\r\n' 'REGEDIT4' '' \
+  '[HKEY_CURRENT_USER\SoftWare\VelixCom]' '"KeyIndex"=dword:00000000' '"KeyType"=dword:00000000' \
+  '"ReaskIndex"=dword:00000002' '"VK"=dword:00000000' '' \
+  '[HKEY_CURRENT_USER\SoftWare\VelixCom\Keys]' '"Test key"="C:\\velix-test\\secret.key"' '' >"$test_dir/settings.reg"
+win 60 reg import 'C:\velix-test\settings.reg' >/dev/null 2>&1 || fail "the settings could not be imported"
+
+: >"$work/out"
+timeout -k 10 300 wine cscript //nologo 'C:\velix-test\sign_with_dialog.js' >"$work/out" 2>&1 &
+script_pid=$!
+
+# The first signature: the passphrase typed, read back, Enter.
+wait_line '^step sign with the dialog$'
+focus_dialog
+type_passphrase
+press_until_closed Return
+
+# The second object signs without a dialog; after Reset the dialog shows
+# again and is cancelled.
+wait_line '^step cancel the dialog$'
+focus_dialog
+press_until_closed Escape
+
+deadline=$((SECONDS + 60))
+while kill -0 "$script_pid" 2>/dev/null; do
+  ((SECONDS < deadline)) || fail "the script did not end"
+  sleep 0.2
+done
+wait "$script_pid" && status=0 || status=$?
+script_pid=
+tr -d '\r' <"$work/out"
+[[ $status -eq 0 ]] || fail "the script exited with $status"
+[[ $(tr -d '\r' <"$work/out" | tail -n 1) == "sign_with_dialog.js finished: 0 failures" ]] ||
+  fail "the script did not finish cleanly"
+
+# Both documents verify with OpenSSL against the key made on Linux.
+for name in first second; do
+  [[ -s $test_dir/$name.txt ]] || fail "no $name document"
+  "$demo" verify "$work/public.pem" <"$test_dir/$name.txt" || fail "the $name document does not verify"
+done
+grep -q 'Pay 10 to ACME, invoice 7' "$test_dir/first.txt" || fail "the first document lacks its message"
+grep -q 'Pay 11 to ACME, invoice 8' "$test_dir/second.txt" || fail "the second document lacks its message"
+echo "velixcom_dialog_test: passed"
