@@ -43,9 +43,12 @@ frame() {
   printf '%s' "$1"
 }
 
-# The log lines of one side, the times and the "run from" folder taken out.
+# The log lines of one side, the times and the "run from" folder taken out,
+# and without the PKCS#11 engines' search for token libraries, whose file
+# names are each system's own (.dll, .so).
 log_lines() {
-  tr -d '\r' <"$1" | sed -E 's/^[0-9]{2}::[0-9]{2}::[0-9]{2} /TIME /; s/^(TIME [A-Za-z]+: run from +).*$/\1FOLDER/'
+  tr -d '\r' <"$1" | sed -E 's/^[0-9]{2}::[0-9]{2}::[0-9]{2} /TIME /; s/^(TIME \[[A-Z]\]: run from +).*$/\1FOLDER/' |
+    grep -vE '^TIME \[D\]: ENGINE_PKCS11[A-Z_]*: '
 }
 
 requests=(
