@@ -1,7 +1,8 @@
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 (posix threads:
 # the win32-threads compilers have no std::mutex), running programs and
 # tests under Wine. The OpenSSL built by scripts/build-openssl-mingw is found
-# through VELIX_MINGW_OPENSSL (its prefix).
+# through VELIX_MINGW_OPENSSL (its prefix), the QtCore built by
+# scripts/build-qtcore-mingw through VELIX_MINGW_QT (without it, no velixhost.exe).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -10,7 +11,8 @@ set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 
 set(VELIX_MINGW_OPENSSL "" CACHE PATH "Prefix of OpenSSL built for mingw-w64")
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${VELIX_MINGW_OPENSSL})
+set(VELIX_MINGW_QT "" CACHE PATH "Prefix of QtCore built for mingw-w64")
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${VELIX_MINGW_OPENSSL} ${VELIX_MINGW_QT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
