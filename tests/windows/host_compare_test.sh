@@ -14,25 +14,10 @@ if [ ! -x "$linux_host" ]; then
   echo "the Linux velixhost is not built at $linux_host"
   exit 77
 fi
-mkdir -p "$parent"
-work=$(mktemp -d "$parent/host-compare.XXXXXX")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+. "$(dirname "$0")/wine_test_prefix.sh"
+wine_test_prefix "$parent" host-compare
 
-cleanup() {
-  timeout 30 wineserver -k >/dev/null 2>&1 || true
-  timeout 30 wineserver -w >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-
-timeout -k 10 300 wineboot -i >/dev/null 2>&1 || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
+wine_test_prefix_boot
 mkdir -p "$WINEPREFIX/drive_c/velix" "$work/home"
 cp "$exe" "$WINEPREFIX/drive_c/velix/velixhost.exe"
 

@@ -10,26 +10,8 @@
 set -euo pipefail
 
 dll=$1 checker=$2 script=$3 parent=$4
-mkdir -p "$parent"
-work=$(mktemp -d "$parent/velixcom-test.XXXXXX")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all
-# No Mono or Gecko installers while the prefix is made, and no display: a
-# window that nobody can close must not hold the test.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
-
-cleanup() {
-  timeout 30 wineserver -k >/dev/null 2>&1 || true
-  timeout 30 wineserver -w >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/wine_test_prefix.sh"
+wine_test_prefix "$parent" velixcom-test
 
 # Runs a Windows program with a deadline. The whole run has one too, well
 # inside ctest's, so that the way out (cleanup) always runs.
@@ -50,7 +32,7 @@ iid='{4CAA87BD-1295-462A-98C6-54F368E0ACF7}'
 appid='{D58EB931-759A-4B2F-89E9-72E8210BAB16}'
 automation_proxy='{00020424-0000-0000-C000-000000000046}'
 
-timeout -k 10 300 wineboot -i >/dev/null 2>&1 || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
+wine_test_prefix_boot
 
 # Installed in a folder whose name holds a single quote and a character
 # outside ASCII (the euro sign, in UTF-8; both ANSI pages the product meets

@@ -10,26 +10,11 @@
 set -euo pipefail
 
 exe=$1 parent=$2
-mkdir -p "$parent"
-work=$(mktemp -d "$parent/register-host-test.XXXXXX")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
-
-cleanup() {
-  timeout 30 wineserver -k >/dev/null 2>&1 || true
-  timeout 30 wineserver -w >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$(dirname "$0")/../../tests/windows/wine_test_prefix.sh"
+wine_test_prefix "$parent" register-host-test
 win() { timeout -k 10 60 wine "$@"; }
 
-timeout -k 10 300 wineboot -i >/dev/null 2>&1 || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
+wine_test_prefix_boot
 
 drive_c=$WINEPREFIX/drive_c
 install_dir="Program Files/velix's "$'\xe2\x82\xac'
