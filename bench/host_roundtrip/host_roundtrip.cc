@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/sample_stats.h"
+
 namespace {
 
 struct Program {
@@ -50,17 +52,6 @@ double round_trip(const Program& program, const QProcessEnvironment& env, QByteA
   const double ms = timer.nsecsElapsed() / 1e6;
   if (errors != nullptr) *errors = process.readAllStandardError();
   return process.readAllStandardOutput().size() > 4 ? ms : -1;
-}
-
-struct Stats {
-  double min, median, max;
-};
-
-Stats stats_of(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  const size_t n = samples.size();
-  const double median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-  return {samples.front(), median, samples.back()};
 }
 
 void print_ratio(const char* label, const Stats& a, const Stats& b, const char* goal) {

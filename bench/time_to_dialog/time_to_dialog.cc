@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/sample_stats.h"
 #include "bench/time_to_dialog/window_watch.h"
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/host_session.h"
@@ -27,17 +28,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kWindowWait = 30s;
-
-struct Stats {
-  double min, median, max;
-};
-
-Stats stats_of(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  const size_t n = samples.size();
-  const double median = n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-  return {samples.front(), median, samples.back()};
-}
 
 double ms_between(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
