@@ -9,6 +9,8 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 namespace platform {
 namespace {
@@ -51,6 +53,27 @@ std::string lower(std::string text) {
 
 void add_once(std::vector<std::string>& names, const std::string& name) {
   if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+}
+
+// A library folder's file names, in lower case beside the name on disk,
+// sorted. Each folder is read once per process: the system's library folders
+// are large (thousands of entries), the engines ask for several vendors'
+// libraries each, and they register once per process (again only after a
+// reset, which tries the library recorded before it).
+using FolderIndex = std::multimap<std::string, std::string>;
+
+const FolderIndex& folder_index(const std::string& folder) {
+  static std::mutex mutex;
+  static std::map<std::string, FolderIndex> indexes;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto [it, inserted] = indexes.try_emplace(folder);
+  if (inserted) {
+    if (DIR* dir = opendir(folder.c_str())) {
+      while (const dirent* entry = readdir(dir)) it->second.emplace(lower(entry->d_name), entry->d_name);
+      closedir(dir);
+    }
+  }
+  return it->second;
 }
 
 }  // namespace
@@ -107,14 +130,12 @@ std::vector<std::string> packaged_library_names(const char* name) {
   const std::string wanted_prefixed = lower(native);
   const std::string wanted_bare = lower(stem) + ".so";
   for (const std::string& folder : library_folders()) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) continue;
+    const FolderIndex& index = folder_index(folder);
     std::vector<std::string> found;
-    while (const dirent* entry = readdir(dir)) {
-      const std::string file = lower(entry->d_name);
-      if (file == wanted_prefixed || file == wanted_bare) found.push_back(folder + "/" + entry->d_name);
+    for (const std::string& wanted : {wanted_prefixed, wanted_bare}) {
+      const auto [first, last] = index.equal_range(wanted);
+      for (auto it = first; it != last; ++it) found.push_back(folder + "/" + it->second);
     }
-    closedir(dir);
     std::sort(found.begin(), found.end());  // the same order on every run
     for (const std::string& path : found) add_once(names, path);
   }
