@@ -33,6 +33,17 @@ bool is_log_name(const std::u16string& name) {
   return name.size() >= 4 && QString::fromStdU16String(name.substr(name.size() - 4)).toLower() == ".log";
 }
 
+// A path as the platform layer takes it: UTF-8 on Windows, which it widens
+// itself (the ANSI page cannot spell every user's folder name), and the file
+// system's own bytes elsewhere.
+std::string platform_path(const QString& path) {
+#ifdef _WIN32
+  return path.toStdString();
+#else
+  return QFile::encodeName(path).toStdString();
+#endif
+}
+
 }  // namespace
 
 HostLogger& HostLogger::instance() {
@@ -82,14 +93,14 @@ void HostLogger::initialise() {
   // is created private, never through a link somebody planted.
   std::string why;
   const bool directoryReady =
-      platform::os_prepare_private_directory(QFile::encodeName(directory).toStdString(), &why);
+      platform::os_prepare_private_directory(platform_path(directory), &why);
   if (directoryReady) remove_old_logs(directory, QDateTime::currentDateTime());
 
   if (file_.isOpen()) file_.close();
   if (directoryReady) {
     const QString path =
         directory + QDir::separator() + fileName(QDate::currentDate(), QCoreApplication::applicationPid());
-    const int fd = platform::os_open_private_file_for_append(QFile::encodeName(path).toStdString(), &why);
+    const int fd = platform::os_open_private_file_for_append(platform_path(path), &why);
     if (fd >= 0) file_.open(fd, QIODevice::Append | QIODevice::Text, QFileDevice::AutoCloseHandle);
   }
   // Without a file the messages are lost; the reason goes to standard error,
@@ -116,8 +127,7 @@ void remove_old_logs(const QString& directory, const QDateTime& now) {
   // system releases it when its holder ends, even when killed, where a
   // segment left behind would stop every later clean-up. Taking it writes
   // nothing to disk, so a run does not wait for the file system.
-  const platform::ExclusiveFileLock guard(
-      QFile::encodeName(directory + QDir::separator() + "clear_old_logs.lock").toStdString());
+  const platform::ExclusiveFileLock guard(platform_path(directory + QDir::separator() + "clear_old_logs.lock"));
   if (!guard.held()) return;
 
   // A log is written only by the run that created it, so its last write

@@ -6,6 +6,8 @@
 
 namespace platform {
 
+// Paths are UTF-8 on Windows and the file system's own bytes elsewhere.
+
 // Makes `path` a directory only its owner may enter (mode 0700): creates it
 // when missing, tightens an existing one of ours (or the one a link there
 // leads to). Refuses an entry that is not a directory and a directory of
