@@ -10,6 +10,8 @@ case_name=$3
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine_display.sh"
 
+# Set before anything can fail: the way out ends the Wine of this prefix only.
+export WINEPREFIX=$prefix
 work=$(mktemp -d)
 probe_pid=
 cleanup() {
