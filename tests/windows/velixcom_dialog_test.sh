@@ -22,9 +22,9 @@ work=$(mktemp -d "$parent/velixcom-dialog.XXXXXX")
 # Set before anything can fail: the way out ends the Wine of this prefix only.
 export WINEPREFIX=$work/prefix
 passphrase='dlg pass-7'
-title='User authorization'
-passphrase_field=201
 . "$here/../e2e/win32/wine_display.sh"
+. "$here/dialog_driver.sh"
+dialog_title='User authorization' dialog_field=201 dialog_text_exe='C:\velix-test\dialog_text.exe'
 
 script_pid=
 cleanup() {
@@ -43,8 +43,8 @@ fail() {
 }
 
 # The whole run has a deadline well inside ctest's, so that cleanup runs.
-budget=480
-check_budget() { ((SECONDS < budget)) || fail "over $budget s, giving up"; }
+test_budget=480
+check_budget() { ((SECONDS < test_budget)) || fail "over $test_budget s, giving up"; }
 
 win() {
   local seconds=$1
@@ -62,53 +62,6 @@ wait_line() {
     kill -0 "$script_pid" 2>/dev/null || { has_line "$pattern" && return; fail "the script ended before '$pattern'"; }
     sleep 0.2
   done
-}
-
-# Focuses the authorization dialog once it shows.
-focus_dialog() {
-  local deadline=$((SECONDS + 60)) window
-  while ((SECONDS < deadline)); do
-    window=$(xdotool search --onlyvisible --name "^$title" 2>/dev/null | head -n1 || true)
-    if [[ -n $window ]] && timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null; then
-      return 0
-    fi
-    kill -0 "$script_pid" 2>/dev/null || fail "the script ended without showing the dialog"
-    sleep 0.2
-  done
-  fail "no dialog titled '$title'"
-}
-
-# The passphrase field's text, read from the dialog by another Windows program.
-field_text() {
-  win 20 'C:\velix-test\dialog_text.exe' "$title" "$passphrase_field" 2>/dev/null | tr -d '\r'
-}
-
-# Types the passphrase until the field reads it back exactly: xdotool
-# sometimes loses a key.
-type_passphrase() {
-  local try
-  for try in 1 2 3; do
-    xdotool key --clearmodifiers ctrl+a BackSpace
-    xdotool type --delay 60 "$passphrase"
-    [[ $(field_text) == "$passphrase" ]] && return 0
-  done
-  fail "the passphrase field never read back '$passphrase'"
-}
-
-# Presses a key in the focused dialog until the dialog is gone (a lost key
-# is pressed again).
-press_until_closed() {
-  local key=$1 try deadline
-  for try in 1 2 3; do
-    xdotool key "$key"
-    deadline=$((SECONDS + 10))
-    while ((SECONDS < deadline)); do
-      [[ -z $(xdotool search --onlyvisible --name "^$title" 2>/dev/null || true) ]] && return 0
-      sleep 0.2
-    done
-    focus_dialog
-  done
-  fail "the dialog did not close on $key"
 }
 
 # The key set, made and checked on the Linux side.
@@ -135,18 +88,19 @@ win 60 reg import 'C:\velix-test\settings.reg' >/dev/null 2>&1 || fail "the sett
 : >"$work/out"
 timeout -k 10 300 wine cscript //nologo 'C:\velix-test\sign_with_dialog.js' >"$work/out" 2>&1 &
 script_pid=$!
+dialog_owner_pid=$script_pid
 
 # The first signature: the passphrase typed, read back, Enter.
 wait_line '^step sign with the dialog$'
-focus_dialog
-type_passphrase
-press_until_closed Return
+dialog_focus
+dialog_type "$passphrase"
+dialog_press_until_closed Return
 
 # The second object signs without a dialog; after Reset the dialog shows
 # again and is cancelled.
 wait_line '^step cancel the dialog$'
-focus_dialog
-press_until_closed Escape
+dialog_focus
+dialog_press_until_closed Escape
 
 deadline=$((SECONDS + 60))
 while kill -0 "$script_pid" 2>/dev/null; do

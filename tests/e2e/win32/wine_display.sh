@@ -10,7 +10,8 @@ wine_display_fail() {
 }
 
 wine_display_start() {
-  export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  # VELIX_WINEDEBUG turns on Wine's debug channels to look into a failure.
+  export WINEPREFIX=$1 WINEDEBUG=${VELIX_WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
   unset LANGUAGE
   # The locales Wine takes its code page from, generated beside the prefix
   # (the system may have none but C).
