@@ -59,6 +59,10 @@ struct Context {
   int32_t library_flags = 0;
   VendorFunctionList* extended = nullptr;  // ENGINE_PKCS11_EXT, from the loaded library
   bool initialized = false;                // C_Initialize succeeded on the loaded library
+  // p11-kit's proxy is still to be tried: it starts every module registered
+  // with p11-kit, so it is loaded when the engine is first used, not when it
+  // registers (most requests never touch a token).
+  bool fallback_pending = false;
   Flavour flavour = Flavour::kStandard;
 };
 

@@ -33,6 +33,7 @@ int set_pin(Context& ctx, const char* text) {
 int load_library_command(Context& ctx, const char* path) {
   if (path == nullptr || *path == '\0') return -1;
   ctx.library_path = path;
+  ctx.fallback_pending = false;
   unload_library(ctx);
   int32_t result = load_library(ctx, ctx.library_path.c_str());
   // The extended list must come from the library now loaded, never an old one.

@@ -1,6 +1,7 @@
 #include "engines/pkcs11_module_search.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "engines/engine_log.h"
 #include "platform/dynamic_library.h"
@@ -67,40 +68,85 @@ std::string configured_module(int16_t engine_id) {
 }
 
 std::vector<ModuleCandidate> module_candidates(int16_t engine_id, const std::vector<VendorLibrary>& vendors,
-                                               int32_t setting_flags, bool with_proxy) {
+                                               int32_t setting_flags) {
   std::vector<ModuleCandidate> list;
   for (const VendorLibrary& vendor : vendors) add_candidate(list, vendor.file_name, vendor.flags);
   add_candidate(list, configured_module(engine_id), setting_flags);
   for (const VendorLibrary& vendor : vendors)
     for (const std::string& name : platform::packaged_library_names(vendor.file_name))
       add_candidate(list, name, vendor.flags);
-  if (with_proxy)
-    for (const std::string& name : platform::token_proxy_module_names()) add_candidate(list, name, 0);
   return list;
 }
 
-int32_t load_first_module(Context& ctx, const std::vector<ModuleCandidate>& candidates, size_t vendor_tries) {
-  bool& reported = g_reported[static_cast<int>(ctx.flavour)];
+namespace {
+
+// Loads the candidates in order until one loads; each try goes to the log
+// when `report` is set. The result of the last try.
+int32_t try_candidates(Context& ctx, const std::vector<ModuleCandidate>& candidates, size_t vendor_tries,
+                       bool report, int32_t* status) {
   const std::string engine = engine_name(ctx.flavour);
   int32_t result = kLibraryMissing;
-  int32_t status = kLibraryMissing;
   for (size_t i = 0; i < candidates.size(); ++i) {
     const ModuleCandidate& candidate = candidates[i];
     ctx.library_path = candidate.path;
     ctx.library_flags = candidate.flags;
     result = ctx.flavour == Flavour::kExtended ? load_library_with_extension(ctx, candidate.path.c_str())
                                                : load_library(ctx, candidate.path.c_str());
-    if (!reported) {
+    if (report) {
       const std::string native = platform::native_library_name(candidate.path.c_str());
       const std::string shown = native == candidate.path ? native : candidate.path + " (" + native + ")";
       engines::engine_log(engine + ": " + shown + ": " + (result == kLoaded ? "loaded" : failure_text(ctx, result)));
     }
     if (result == kLoaded) break;
-    if (i < vendor_tries) status = result;
+    if (i < vendor_tries) *status = result;
   }
-  if (!reported && result != kLoaded) engines::engine_log(engine + ": no token module; the engine lists no tokens");
+  return result;
+}
+
+void log_no_module(Context& ctx) {
+  engines::engine_log(std::string(engine_name(ctx.flavour)) + ": no token module; the engine lists no tokens");
+}
+
+bool g_fallback_reported = false;
+
+}  // namespace
+
+int32_t load_first_module(Context& ctx, const std::vector<ModuleCandidate>& candidates, size_t vendor_tries,
+                          bool fallback) {
+  bool& reported = g_reported[static_cast<int>(ctx.flavour)];
+  int32_t status = kLibraryMissing;
+  const int32_t result = try_candidates(ctx, candidates, vendor_tries, !reported, &status);
+  ctx.fallback_pending = fallback && result != kLoaded && !platform::token_proxy_module_names().empty();
+  if (!reported && ctx.fallback_pending)
+    engines::engine_log(std::string(engine_name(ctx.flavour)) + ": p11-kit's proxy module is tried at the first use");
+  else if (!reported && result != kLoaded)
+    log_no_module(ctx);
   reported = true;
   return result == kLoaded ? result : status;
+}
+
+void load_pending_fallback(Context& ctx) {
+  // Engines may be used from more than one thread (the COM server's).
+  static std::mutex mutex;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (!ctx.fallback_pending) return;
+  ctx.fallback_pending = false;
+  std::vector<ModuleCandidate> proxies;
+  for (const std::string& name : platform::token_proxy_module_names()) add_candidate(proxies, name, 0);
+  const std::string vendor_path = ctx.library_path;
+  const int32_t vendor_flags = ctx.library_flags;
+  int32_t unused = kLibraryMissing;
+  const int32_t result = try_candidates(ctx, proxies, 0, !g_fallback_reported, &unused);
+  if (result == kLoaded) {
+    if (ctx.owner != nullptr) ctx.owner->status = kLoaded;
+    seed_token_generator(ctx);
+  } else {
+    // A reset tries again what the registration tried last, then the proxy.
+    ctx.library_path = vendor_path;
+    ctx.library_flags = vendor_flags;
+    if (!g_fallback_reported) log_no_module(ctx);
+  }
+  g_fallback_reported = true;
 }
 
 }  // namespace pkcs11

@@ -55,21 +55,31 @@ void add_once(std::vector<std::string>& names, const std::string& name) {
   if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
-// A library folder's file names, in lower case beside the name on disk,
-// sorted. Each folder is read once per process: the system's library folders
+// A library folder's shared objects (names ending in ".so" in any letter
+// case, the only names looked for), each in lower case beside its name on
+// disk. Each folder is read once per process: the system's library folders
 // are large (thousands of entries), the engines ask for several vendors'
 // libraries each, and they register once per process (again only after a
 // reset, which tries the library recorded before it).
-using FolderIndex = std::multimap<std::string, std::string>;
+struct FolderEntry {
+  std::string lowered;
+  std::string name;
+};
 
-const FolderIndex& folder_index(const std::string& folder) {
+bool has_so_suffix(const char* name) {
+  const size_t length = std::strlen(name);
+  return length > 3 && strcasecmp(name + length - 3, ".so") == 0;
+}
+
+const std::vector<FolderEntry>& folder_index(const std::string& folder) {
   static std::mutex mutex;
-  static std::map<std::string, FolderIndex> indexes;
+  static std::map<std::string, std::vector<FolderEntry>> indexes;
   std::lock_guard<std::mutex> lock(mutex);
   auto [it, inserted] = indexes.try_emplace(folder);
   if (inserted) {
     if (DIR* dir = opendir(folder.c_str())) {
-      while (const dirent* entry = readdir(dir)) it->second.emplace(lower(entry->d_name), entry->d_name);
+      while (const dirent* entry = readdir(dir))
+        if (has_so_suffix(entry->d_name)) it->second.push_back({lower(entry->d_name), entry->d_name});
       closedir(dir);
     }
   }
@@ -130,12 +140,9 @@ std::vector<std::string> packaged_library_names(const char* name) {
   const std::string wanted_prefixed = lower(native);
   const std::string wanted_bare = lower(stem) + ".so";
   for (const std::string& folder : library_folders()) {
-    const FolderIndex& index = folder_index(folder);
     std::vector<std::string> found;
-    for (const std::string& wanted : {wanted_prefixed, wanted_bare}) {
-      const auto [first, last] = index.equal_range(wanted);
-      for (auto it = first; it != last; ++it) found.push_back(folder + "/" + it->second);
-    }
+    for (const FolderEntry& entry : folder_index(folder))
+      if (entry.lowered == wanted_prefixed || entry.lowered == wanted_bare) found.push_back(folder + "/" + entry.name);
     std::sort(found.begin(), found.end());  // the same order on every run
     for (const std::string& path : found) add_once(names, path);
   }

@@ -506,7 +506,7 @@ TEST_F(VelixSigning, DialogTakesThePassphraseAndEscapeCancels) {
 }
 
 TEST_F(VelixTool, ManagesASoftHsmToken) {
-  // The core's start loaded SoftHSM2 through p11-kit's proxy, with the
+  // The core may have loaded SoftHSM2 through p11-kit's proxy, with the
   // system's token folder: stop it so the token below is made in its own.
   core_close_key(&key_);
   core_done();
