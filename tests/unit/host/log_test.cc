@@ -37,6 +37,14 @@ TEST(HostLog, OneFilePerRunNamedByDateAndPid) {
   EXPECT_NE(second.logName, run.logName);
 }
 
+TEST(HostLog, FileNamesAndLineTimesHaveFixedWidthFields) {
+  EXPECT_EQ(HostLogger::fileName(QDate(2026, 1, 5), 42), "2026.01.05-42.log");
+  EXPECT_EQ(HostLogger::fileName(QDate(987, 12, 31), 4194304), "0987.12.31-4194304.log");
+  EXPECT_EQ(HostLogger::formatLine(QtInfoMsg, "x", QTime(7, 3, 9)), "07::03::09 [I]: x");
+  EXPECT_EQ(HostLogger::formatLine(QtDebugMsg, "", QTime(23, 59, 59, 999)), "23::59::59 [D]: ");
+  EXPECT_EQ(HostLogger::formatLine(QtWarningMsg, "%s %d", QTime(0, 0)), "00::00::00 [W]: %s %d");
+}
+
 TEST(HostLog, LinesOfOneRequest) {
   HostHome home;
   const QByteArray body = R"({"type":"ab","uid":"q\"1","action":"go","args":{"k":"v"}})";
