@@ -2,9 +2,11 @@
 // that someone new to velix sees what is missing and what to do about it.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -61,10 +63,16 @@ constexpr EngineFacts kEngines[] = {
 std::vector<std::string> tries_of(const std::string& log_name) {
   std::vector<std::string> tries;
   const std::string prefix = log_name + ": ";
-  const std::string summary = "no token module";  // the line after the last try that failed
-  for (const std::string& line : g_engine_lines)
-    if (line.compare(0, prefix.size(), prefix) == 0 && line.compare(prefix.size(), summary.size(), summary) != 0)
-      tries.push_back(line.substr(prefix.size()));
+  // Lines that are no try: after the last try that failed, and before the
+  // proxy's tries, which wait for the engine's first use.
+  const std::string summaries[] = {"no token module", "p11-kit's proxy module is tried"};
+  for (const std::string& line : g_engine_lines) {
+    if (line.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string rest = line.substr(prefix.size());
+    if (std::none_of(std::begin(summaries), std::end(summaries),
+                     [&](const std::string& summary) { return rest.compare(0, summary.size(), summary) == 0; }))
+      tries.push_back(rest);
+  }
   return tries;
 }
 
