@@ -2,8 +2,9 @@
 // test driving this script answers: the first signature opens the key (the
 // dialog), a second object inside the re-ask interval signs a message and a
 // file without one, and after Reset the dialog is cancelled. The signed
-// documents go to C:\velix-test\first.txt and second.txt for the test to
-// verify.
+// documents go to C:\velix-test\first.txt and second.txt, and the detached
+// signature of C:\velix-test\data.bin (made by the test) to data.sig, for the
+// test to verify.
 // ASCII only; prints a line per step, one per failure and a last line that
 // the test requires, and exits with the number of failures.
 var failures = 0;
@@ -40,8 +41,13 @@ try {
   expectEqual(second.Error, 0, "Error after the second signature");
   if (document === "") fail("the second signature is empty");
   save("second.txt", document);
-  // A file too, with the key already open.
-  if (second.SignFile("C:\\velix-test\\settings.reg") === "") fail("the file signature is empty");
+  // A file too, with the key already open. The signature is ASCII, so the
+  // ANSI text file keeps it byte for byte.
+  var signature = second.SignFile("C:\\velix-test\\data.bin");
+  expectEqual(second.Error, 0, "Error after the file signature");
+  if (signature === "") fail("the file signature is empty");
+  else if (/[^\x00-\x7f]/.test(signature)) fail("the file signature is not ASCII");
+  save("data.sig", signature);
 
   // Reset forgets the key: the next signature asks again, and is cancelled.
   second.Reset();

@@ -5,16 +5,21 @@
 # public key as PEM); the settings list the key in the prefix's registry; a
 # script (sign_with_dialog.js) signs under cscript while xdotool answers the
 # authorization dialog like a user; velix-demo then checks both documents
-# with OpenSSL alone. Every wait has a deadline; Wine and the display are
-# ended on the way out.
+# with OpenSSL alone, and the Linux velix checks the detached signature of a
+# binary file (and that one changed byte breaks it). Every wait has a
+# deadline; Wine and the display are ended on the way out.
 #
-# velixcom_dialog_test.sh DLL DIALOG_TEXT_EXE SCRIPT VELIX_DEMO KEY_CARD WORK_PARENT
+# velixcom_dialog_test.sh DLL DIALOG_TEXT_EXE SCRIPT VELIX_DEMO KEY_CARD WORK_PARENT VELIX
 set -euo pipefail
 
-dll=$1 dialog_text=$2 script=$3 demo=$4 card=$5 parent=$6
+dll=$1 dialog_text=$2 script=$3 demo=$4 card=$5 parent=$6 velix=$7
 here=$(cd "$(dirname "$0")" && pwd)
 if [[ ! -x $demo ]]; then
   echo "SKIP: no Linux velix-demo at $demo to make and check the keys (build the Linux tree first)"
+  exit 77
+fi
+if [[ ! -x $velix ]]; then
+  echo "SKIP: no Linux velix at $velix to check the file signature (build the Linux tree first)"
   exit 77
 fi
 mkdir -p "$parent"
@@ -75,6 +80,13 @@ cp "$dll" "$test_dir/velixcom.dll"
 cp "$dialog_text" "$test_dir/dialog_text.exe"
 cp "$script" "$test_dir/sign_with_dialog.js"
 cp "$work/secret.key" "$test_dir/secret.key"
+# The file to sign: every byte value, NUL and CR LF among them, then a line
+# of Windows-1251 text (an invoice line in Russian).
+{
+  for ((i = 0; i < 256; i++)); do printf "\\$(printf %03o "$i")"; done
+  printf '\r\n\xd1\xf7\xb8\xf2 7: 10,00\r\n'
+} >"$test_dir/data.bin"
+cp "$test_dir/data.bin" "$work/data.bin"
 win 120 regsvr32 /s 'C:\velix-test\velixcom.dll' || fail "regsvr32 exited with $?"
 
 # The user's settings: the key file chosen, the passphrase typed into the
@@ -121,4 +133,19 @@ for name in first second; do
 done
 grep -q 'Pay 10 to ACME, invoice 7' "$test_dir/first.txt" || fail "the first document lacks its message"
 grep -q 'Pay 11 to ACME, invoice 8' "$test_dir/second.txt" || fail "the second document lacks its message"
+
+# The file's detached signature verifies with the Linux velix against the
+# key's public card, and fails once one byte of the file is changed.
+[[ -s $test_dir/data.sig ]] || fail "no file signature"
+cmp -s "$test_dir/data.bin" "$work/data.bin" || fail "signing changed the signed file"
+"$velix" verify --detached "$test_dir/data.sig" "$work/data.bin" --cards "$work/Public.iks" ||
+  fail "the file signature does not verify (velix exited with $?)"
+printf '\xd2' | dd of="$work/data.bin" bs=1 seek=260 conv=notrunc status=none
+cmp -s "$test_dir/data.bin" "$work/data.bin" && fail "the changed copy of the file is not changed"
+if "$velix" verify --detached "$test_dir/data.sig" "$work/data.bin" --cards "$work/Public.iks"; then
+  fail "the file signature verifies a changed file"
+else
+  status=$?
+  [[ $status -eq 1 ]] || fail "velix exited with $status for a changed file, want 1 (a bad signature)"
+fi
 echo "velixcom_dialog_test: passed"
