@@ -13,32 +13,7 @@
 set -euo pipefail
 
 dll=$1 dialog_text=$2 script=$3 demo=$4 card=$5 parent=$6 velix=$7
-here=$(cd "$(dirname "$0")" && pwd)
-if [[ ! -x $demo ]]; then
-  echo "SKIP: no Linux velix-demo at $demo to make and check the keys (build the Linux tree first)"
-  exit 77
-fi
-if [[ ! -x $velix ]]; then
-  echo "SKIP: no Linux velix at $velix to check the file signature (build the Linux tree first)"
-  exit 77
-fi
-mkdir -p "$parent"
-work=$(mktemp -d "$parent/velixcom-dialog.XXXXXX")
-# Set before anything can fail: the way out ends the Wine of this prefix only.
-export WINEPREFIX=$work/prefix
-passphrase='dlg pass-7'
-. "$here/../e2e/win32/wine_display.sh"
-. "$here/dialog_driver.sh"
-dialog_title='User authorization' dialog_field=201 dialog_text_exe='C:\velix-test\dialog_text.exe'
-
-script_pid=
-cleanup() {
-  [[ -z $script_pid ]] || kill "$script_pid" 2>/dev/null || true
-  wine_display_stop
-  timeout 30 wineserver -w >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/dialog_test_setup.sh"
 
 fail() {
   echo "FAIL: $*"
@@ -47,16 +22,13 @@ fail() {
   exit 1
 }
 
+if [[ ! -x $velix ]]; then
+  echo "SKIP: no Linux velix at $velix to check the file signature (build the Linux tree first)"
+  exit 77
+fi
+passphrase='dlg pass-7'
 # The whole run has a deadline well inside ctest's, so that cleanup runs.
-test_budget=480
-check_budget() { ((SECONDS < test_budget)) || fail "over $test_budget s, giving up"; }
-
-win() {
-  local seconds=$1
-  shift
-  check_budget
-  timeout -k 10 "$seconds" wine "$@"
-}
+dialog_test_start velixcom-dialog "$demo" "$card" "$parent" "$dialog_text" "$passphrase" 480
 
 # The script's output (lines end in CR LF) has a line matching the pattern.
 has_line() { tr -d '\r' <"$work/out" | grep -qE "$1"; }
@@ -64,22 +36,13 @@ wait_line() {
   local pattern=$1 deadline=$((SECONDS + 60))
   until has_line "$pattern"; do
     ((SECONDS < deadline)) || fail "no line matching '$pattern'"
-    kill -0 "$script_pid" 2>/dev/null || { has_line "$pattern" && return; fail "the script ended before '$pattern'"; }
+    kill -0 "$test_pid" 2>/dev/null || { has_line "$pattern" && return; fail "the script ended before '$pattern'"; }
     sleep 0.2
   done
 }
 
-# The key set, made and checked on the Linux side.
-XDG_CONFIG_HOME=$work/linux-config HOME=$work "$demo" keys "$card" "$work" "$passphrase" "Test key" >/dev/null ||
-  fail "velix-demo could not make the keys"
-
-wine_display_start "$WINEPREFIX" || fail "no Wine display"
-test_dir=$WINEPREFIX/drive_c/velix-test
-mkdir -p "$test_dir"
 cp "$dll" "$test_dir/velixcom.dll"
-cp "$dialog_text" "$test_dir/dialog_text.exe"
 cp "$script" "$test_dir/sign_with_dialog.js"
-cp "$work/secret.key" "$test_dir/secret.key"
 # The file to sign: every byte value, NUL and CR LF among them, then a line
 # of Windows-1251 text (an invoice line in Russian).
 {
@@ -91,16 +54,12 @@ win 120 regsvr32 /s 'C:\velix-test\velixcom.dll' || fail "regsvr32 exited with $
 
 # The user's settings: the key file chosen, the passphrase typed into the
 # dialog's own field, and "ask again in 5 minutes".
-printf '%s\r\n' 'REGEDIT4' '' \
-  '[HKEY_CURRENT_USER\SoftWare\VelixCom]' '"KeyIndex"=dword:00000000' '"KeyType"=dword:00000000' \
-  '"ReaskIndex"=dword:00000002' '"VK"=dword:00000000' '' \
-  '[HKEY_CURRENT_USER\SoftWare\VelixCom\Keys]' '"Test key"="C:\\velix-test\\secret.key"' '' >"$test_dir/settings.reg"
-win 60 reg import 'C:\velix-test\settings.reg' >/dev/null 2>&1 || fail "the settings could not be imported"
+dialog_test_settings '"ReaskIndex"=dword:00000002' '"VK"=dword:00000000'
 
 : >"$work/out"
 timeout -k 10 300 wine cscript //nologo 'C:\velix-test\sign_with_dialog.js' >"$work/out" 2>&1 &
-script_pid=$!
-dialog_owner_pid=$script_pid
+test_pid=$!
+dialog_owner_pid=$test_pid
 
 # The first signature: the passphrase typed, read back, Enter.
 wait_line '^step sign with the dialog$'
@@ -115,12 +74,12 @@ dialog_focus
 dialog_press_until_closed Escape
 
 deadline=$((SECONDS + 60))
-while kill -0 "$script_pid" 2>/dev/null; do
+while kill -0 "$test_pid" 2>/dev/null; do
   ((SECONDS < deadline)) || fail "the script did not end"
   sleep 0.2
 done
-wait "$script_pid" && status=0 || status=$?
-script_pid=
+wait "$test_pid" && status=0 || status=$?
+test_pid=
 tr -d '\r' <"$work/out"
 [[ $status -eq 0 ]] || fail "the script exited with $status"
 [[ $(tr -d '\r' <"$work/out" | tail -n 1) == "sign_with_dialog.js finished: 0 failures" ]] ||

@@ -12,28 +12,7 @@
 set -euo pipefail
 
 exe=$1 dialog_text=$2 demo=$3 card=$4 parent=$5
-here=$(cd "$(dirname "$0")" && pwd)
-if [[ ! -x $demo ]]; then
-  echo "SKIP: no Linux velix-demo at $demo to make and check the keys (build the Linux tree first)"
-  exit 77
-fi
-mkdir -p "$parent"
-work=$(mktemp -d "$parent/velixhost-dialog.XXXXXX")
-# Set before anything can fail: the way out ends the Wine of this prefix only.
-export WINEPREFIX=$work/prefix
-passphrase='host pass-5'
-. "$here/../e2e/win32/wine_display.sh"
-. "$here/dialog_driver.sh"
-dialog_title='User authorization' dialog_field=201 dialog_text_exe='C:\velix-test\dialog_text.exe'
-
-host_pid=
-cleanup() {
-  [[ -z $host_pid ]] || kill "$host_pid" 2>/dev/null || true
-  wine_display_stop
-  timeout 30 wineserver -w >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/dialog_test_setup.sh"
 
 fail() {
   echo "FAIL: $*"
@@ -42,14 +21,12 @@ fail() {
   exit 1
 }
 
+passphrase='host pass-5'
 # The whole run has a deadline well inside ctest's, so that cleanup runs.
-test_budget=300
-win() {
-  local seconds=$1
-  shift
-  ((SECONDS < test_budget)) || fail "over $test_budget s, giving up"
-  timeout -k 10 "$seconds" wine "$@"
-}
+dialog_test_start velixhost-dialog "$demo" "$card" "$parent" "$dialog_text" "$passphrase" 300
+cp "$exe" "$test_dir/velixhost.exe"
+# The user's settings: the key file chosen.
+dialog_test_settings
 
 # velixhost.exe answers one framed request; its answer goes to $work/$2.
 start_host() {
@@ -57,37 +34,20 @@ start_host() {
   "$demo" request "$message" >"$work/request" || fail "velix-demo could not write the request"
   : >"$work/host.err"
   win 120 'C:\velix-test\velixhost.exe' <"$work/request" >"$work/$2" 2>"$work/host.err" &
-  host_pid=$!
-  dialog_owner_pid=$host_pid
+  test_pid=$!
+  dialog_owner_pid=$test_pid
 }
 
 wait_host() {
   local deadline=$((SECONDS + 60)) status
-  while kill -0 "$host_pid" 2>/dev/null; do
+  while kill -0 "$test_pid" 2>/dev/null; do
     ((SECONDS < deadline && SECONDS < test_budget)) || fail "velixhost.exe did not answer"
     sleep 0.2
   done
-  wait "$host_pid" && status=0 || status=$?
-  host_pid=
+  wait "$test_pid" && status=0 || status=$?
+  test_pid=
   [[ $status -eq 0 ]] || fail "velixhost.exe exited with $status"
 }
-
-# The key set, made and checked on the Linux side.
-XDG_CONFIG_HOME=$work/linux-config HOME=$work "$demo" keys "$card" "$work" "$passphrase" "Test key" >/dev/null ||
-  fail "velix-demo could not make the keys"
-
-wine_display_start "$WINEPREFIX" || fail "no Wine display"
-test_dir=$WINEPREFIX/drive_c/velix-test
-mkdir -p "$test_dir"
-cp "$exe" "$test_dir/velixhost.exe"
-cp "$dialog_text" "$test_dir/dialog_text.exe"
-cp "$work/secret.key" "$test_dir/secret.key"
-
-# The user's settings: the key file chosen.
-printf '%s\r\n' 'REGEDIT4' '' \
-  '[HKEY_CURRENT_USER\SoftWare\VelixCom]' '"KeyIndex"=dword:00000000' '"KeyType"=dword:00000000' '' \
-  '[HKEY_CURRENT_USER\SoftWare\VelixCom\Keys]' '"Test key"="C:\\velix-test\\secret.key"' '' >"$test_dir/settings.reg"
-win 60 reg import 'C:\velix-test\settings.reg' >/dev/null 2>&1 || fail "the settings could not be imported"
 
 # A signature: the passphrase typed, read back, Enter; the answer's document
 # verifies against the key made on Linux.
