@@ -34,11 +34,7 @@ automation_proxy='{00020424-0000-0000-C000-000000000046}'
 
 wine_test_prefix_boot
 
-# Installed in a folder whose name holds a single quote and a character
-# outside ASCII (the euro sign, in UTF-8; both ANSI pages the product meets
-# have it).
 drive_c=$WINEPREFIX/drive_c
-install_dir="Program Files/velix's "$'\xe2\x82\xac'
 
 mkdir -p "$drive_c/$install_dir" "$drive_c/velix-test"
 cp "$dll" "$drive_c/$install_dir/velixcom.dll"
@@ -48,13 +44,9 @@ module_dir="C:\\${install_dir//\//\\}"
 module="$module_dir\\velixcom.dll"
 
 # The keys under a registry key, and their values, one a line: KEY, or
-# KEY|NAME|TYPE|DATA. Read from an export (UTF-16, so that every character
-# survives) rather than from reg query's output in the console's code page.
+# KEY|NAME|TYPE|DATA.
 registry_dump() {
-  local file=$drive_c/velix-test/dump.reg
-  rm -f "$file"
-  win 60 reg export "$1" 'C:\velix-test\dump.reg' /y >/dev/null || return 1
-  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk '
+  wine_registry_export "$1" | awk '
     function unquote(text) { gsub(/\\\\/, "\001", text); gsub(/\\"/, "\"", text); gsub(/\001/, "\\", text); return text }
     /^\[/ { key = substr($0, 2, length($0) - 2); print key; next }
     /^@="/ { print key "|(Default)|REG_SZ|" unquote(substr($0, 4, length($0) - 4)); next }

@@ -5,6 +5,8 @@
 #
 #   wine_test_prefix PARENT NAME   sets $work, exports WINEPREFIX, arms the cleanup
 #   wine_test_prefix_boot          makes the prefix, with a deadline
+#   wine_registry_export KEY       the key's export as UTF-8 text, on stdout
+#   $install_dir                   a folder under C:\ for the programs under test
 
 wine_test_prefix() {
   mkdir -p "$1"
@@ -22,6 +24,21 @@ wine_test_prefix_remove() {
 
 wine_test_prefix_boot() {
   timeout -k 10 300 wineboot -i >/dev/null 2>&1 || { echo "FAIL: the Wine prefix could not be made"; exit 1; }
+}
+
+# Programs are installed in a folder whose name holds a single quote and a
+# character outside ASCII (the euro sign, in UTF-8; both ANSI pages the
+# product meets have it).
+install_dir="Program Files/velix's "$'\xe2\x82\xac'
+
+# Read from an export (UTF-16, so that every character survives) rather than
+# from reg query's output in the console's code page. Fails when the key is
+# not there.
+wine_registry_export() {
+  local file=$WINEPREFIX/drive_c/velix-registry-export.reg
+  rm -f "$file"
+  timeout -k 10 60 wine reg export "$1" 'C:\velix-registry-export.reg' /y >/dev/null 2>&1 || return 1
+  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r'
 }
 
 failures=0

@@ -17,20 +17,16 @@ win() { timeout -k 10 60 wine "$@"; }
 wine_test_prefix_boot
 
 drive_c=$WINEPREFIX/drive_c
-install_dir="Program Files/velix's "$'\xe2\x82\xac'
 mkdir -p "$drive_c/$install_dir" "$drive_c/velix-test"
 cp "$exe" "$drive_c/$install_dir/velix-register-host.exe"
 program="C:\\${install_dir//\//\\}\\velix-register-host.exe"
 host="C:\\${install_dir//\//\\}\\velixhost.exe"
 
-# The default value of HKEY_CURRENT_USER\KEY, read from an export (UTF-16, so
-# every character survives); fails when the key is not there.
+# The default value of HKEY_CURRENT_USER\KEY; fails when the key is not there.
 default_value() {
-  local file=$drive_c/velix-test/dump.reg
-  rm -f "$file"
-  win reg export "HKEY_CURRENT_USER\\$1" 'C:\velix-test\dump.reg' /y >/dev/null 2>&1 || return 1
-  iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' |
-    sed -n 's/^@="\(.*\)"$/\1/p' | sed 's/\\\\/\\/g; s/\\"/"/g'
+  local text
+  text=$(wine_registry_export "HKEY_CURRENT_USER\\$1") || return 1
+  sed -n 's/^@="\(.*\)"$/\1/p' <<<"$text" | sed 's/\\\\/\\/g; s/\\"/"/g'
 }
 
 name=org.velix.host
