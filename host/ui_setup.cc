@@ -13,16 +13,16 @@ void log_debug_line(const std::string& line) { qDebug().noquote() << QString::fr
 
 }  // namespace
 
-HostUi::HostUi(const host_dialogs::Interface* dialogs) : dialogs_(dialogs) {
+HostUi::HostUi(const dialog_module::Interface* dialogs) {
   ui::InstallResourceStrings();
   ui::SetDebugLogSink(&log_debug_line);
   // Which token libraries the engines tried, and why each failed.
   engines::set_engine_log_sink(&log_debug_line);
-  if (dialogs_ != nullptr) backend_ = dialogs_->install_backend();
+  backend_ = std::make_unique<DialogBackend>(dialogs);
 }
 
 HostUi::~HostUi() {
-  if (backend_ != nullptr) dialogs_->remove_backend(backend_);
+  backend_.reset();
   engines::set_engine_log_sink(nullptr);
   ui::SetDebugLogSink(nullptr);
 }

@@ -3,7 +3,7 @@
 // all the program builds.
 #include <QCoreApplication>
 
-#include "host/dialog_module.h"
+#include "ui/backends/qt/dialog_module.h"
 #include "ui/backends/win32/win32_backend.h"
 
 namespace {
@@ -14,9 +14,9 @@ void* install_backend() { return new ui::win32::Win32DialogBackend(); }
 
 void remove_backend(void* backend) { delete static_cast<ui::win32::Win32DialogBackend*>(backend); }
 
-constexpr host_dialogs::Interface kInterface = {host_dialogs::kInterfaceVersion, &create_application,
+constexpr dialog_module::Interface kInterface = {dialog_module::kInterfaceVersion, &create_application,
                                                 &install_backend, &remove_backend};
 
 }  // namespace
 
-const host_dialogs::Interface* load_dialog_module(std::string*) { return &kInterface; }
+const dialog_module::Interface* load_dialog_module(std::string*) { return &kInterface; }

@@ -505,6 +505,33 @@ TEST_F(VelixSigning, DialogTakesThePassphraseAndEscapeCancels) {
   }
 }
 
+// velix loads Qt's GUI only for --dialog, through the dialog module; without
+// a display it says so and the dialog answers as Cancel, as velixhost does.
+TEST_F(VelixSigning, DialogWithoutADisplayAnswersAsCancelAndNothingElseLoadsTheGui) {
+  const EnvChanges env{{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()},
+                       {"DISPLAY", ":97"}, {"WAYLAND_DISPLAY", std::nullopt}, {"QT_QPA_PLATFORM", std::nullopt},
+                       {"LD_DEBUG", "files"}};  // the loader names every library it loads
+  // Standard error joins the output, where the loader and velix's notice go.
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", VELIX_PATH});
+    ChildProcess child(args, env);
+    EXPECT_TRUE(child.started());
+    child.close_input();
+    EXPECT_TRUE(child.wait(std::chrono::seconds(60))) << "velix did not finish";
+    return VelixRun{child.exit_code(), child.output()};
+  };
+  const VelixRun headless = run({"sign", "message", "--dialog", "x"});
+  EXPECT_EQ(headless.exit_code, 4);
+  EXPECT_NE(headless.output.find("velix: no dialogs, every one answers as Cancel: no display: the X display \":97\""),
+            std::string::npos)
+      << headless.output;
+  for (const VelixRun& ran : {headless, run({"keys", "list"})}) {
+    ASSERT_NE(ran.output.find("libQt5Core"), std::string::npos) << "LD_DEBUG said nothing: " << ran.output;
+    for (const char* gui : {"libQt5Gui", "libQt5Widgets", "velixhost-dialogs"})
+      EXPECT_EQ(ran.output.find(gui), std::string::npos) << "loaded " << gui;
+  }
+}
+
 TEST_F(VelixTool, ManagesASoftHsmToken) {
   // The core may have loaded SoftHSM2 through p11-kit's proxy, with the
   // system's token folder: stop it so the token below is made in its own.

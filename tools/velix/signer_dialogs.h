@@ -1,4 +1,4 @@
-// The signer's Qt dialogs for velix sign --dialog: while an object lives, the
+// The signer's dialogs for velix sign --dialog: while an object lives, the
 // authorization dialog and the signer's message boxes show on the display.
 #pragma once
 
@@ -6,9 +6,10 @@
 
 class SignerDialogs {
  public:
-  // Finds a display that can really be opened and starts Qt on it; a command
-  // failure (exit 2) when there is none, since a dialog nobody sees would
-  // wait for ever.
+  // Finds a display that can really be opened and starts Qt on it. Without
+  // one (or without the dialog module) it says so on standard error and every
+  // dialog answers as Cancel at once, since a dialog nobody sees would wait
+  // for ever.
   SignerDialogs();
   ~SignerDialogs();
   SignerDialogs(const SignerDialogs&) = delete;

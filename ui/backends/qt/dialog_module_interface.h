@@ -1,11 +1,12 @@
-// What velixhost's dialog module offers the program: its Qt Widgets part (the
-// GUI application object and the dialog backend), reached through one
-// exported function so that velixhost itself links only Qt Core.
+// What the dialog module offers a program (velixhost, velix sign --dialog):
+// its Qt Widgets part (the GUI application object and the dialog backend),
+// reached through one exported function so that the programs themselves link
+// only Qt Core and pay for the widgets only when a dialog may be shown.
 #pragma once
 
 class QCoreApplication;
 
-namespace host_dialogs {
+namespace dialog_module {
 
 // Changed whenever Interface changes: a module of another build is refused.
 constexpr int kInterfaceVersion = 1;
@@ -24,4 +25,4 @@ struct Interface {
 constexpr const char* kEntryName = "velixhost_dialog_module";
 using EntryFunction = const Interface*();
 
-}  // namespace host_dialogs
+}  // namespace dialog_module

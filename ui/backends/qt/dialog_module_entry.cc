@@ -1,10 +1,10 @@
-// velixhost's dialog module: the only code of velixhost that needs Qt GUI and
-// Widgets. It is loaded (dlopen) only for a request that may show a dialog;
-// the signer and the dialog runtime it drives stay in the program, which
-// exports them to this module.
+// The dialog module: the only code of velixhost and velix that needs Qt GUI
+// and Widgets. It is loaded (dlopen) only when a dialog may be shown; the
+// signer and the dialog runtime it drives stay in the program, which exports
+// them to this module.
 #include <QApplication>
 
-#include "host/dialog_module_interface.h"
+#include "ui/backends/qt/dialog_module_interface.h"
 #include "ui/backends/qt/qt_backend.h"
 
 namespace {
@@ -21,11 +21,11 @@ void* install_backend() { return new ui::qt::QtDialogBackend(); }
 
 void remove_backend(void* backend) { delete static_cast<ui::qt::QtDialogBackend*>(backend); }
 
-constexpr host_dialogs::Interface kInterface = {host_dialogs::kInterfaceVersion, &create_application,
+constexpr dialog_module::Interface kInterface = {dialog_module::kInterfaceVersion, &create_application,
                                                 &install_backend, &remove_backend};
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) const host_dialogs::Interface* velixhost_dialog_module() {
+extern "C" __attribute__((visibility("default"))) const dialog_module::Interface* velixhost_dialog_module() {
   return &kInterface;
 }
