@@ -19,6 +19,18 @@ void sha1(const void* data, size_t length, uint8_t out[kSha1Size]) {
   SHA1(static_cast<const unsigned char*>(data), length, out);
 }
 
+void sha256(const void* data, size_t length, uint8_t out[kSha256Size]) {
+  SHA256(static_cast<const unsigned char*>(data), length, out);
+}
+
+Sha256::Sha256() : ctx_(new SHA256_CTX) { SHA256_Init(static_cast<SHA256_CTX*>(ctx_)); }
+Sha256::~Sha256() {
+  OPENSSL_cleanse(ctx_, sizeof(SHA256_CTX));
+  delete static_cast<SHA256_CTX*>(ctx_);
+}
+void Sha256::update(const void* data, size_t length) { SHA256_Update(static_cast<SHA256_CTX*>(ctx_), data, length); }
+void Sha256::final(uint8_t out[kSha256Size]) { SHA256_Final(out, static_cast<SHA256_CTX*>(ctx_)); }
+
 Sha1::Sha1() : ctx_(new SHA_CTX) { SHA1_Init(static_cast<SHA_CTX*>(ctx_)); }
 Sha1::~Sha1() {
   OPENSSL_cleanse(ctx_, sizeof(SHA_CTX));

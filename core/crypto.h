@@ -7,9 +7,25 @@
 
 constexpr size_t kMd5Size = 16;
 constexpr size_t kSha1Size = 20;
+constexpr size_t kSha256Size = 32;
 
 void md5(const void* data, size_t length, uint8_t out[kMd5Size]);
 void sha1(const void* data, size_t length, uint8_t out[kSha1Size]);
+// The signature journal's digest of a signed text or file.
+void sha256(const void* data, size_t length, uint8_t out[kSha256Size]);
+
+class Sha256 {
+ public:
+  Sha256();
+  ~Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+  void update(const void* data, size_t length);
+  void final(uint8_t out[kSha256Size]);
+
+ private:
+  void* ctx_;
+};
 
 // Incremental SHA-1 for texts assembled from several pieces.
 class Sha1 {

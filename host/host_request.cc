@@ -9,8 +9,10 @@
 #include <utility>
 
 #include "host/json_text.h"
+#include "host/site_gate.h"
 #include "host/velixcom_handler.h"
 #include "platform/codepage.h"
+#include "signer/signature_journal.h"
 #include "ui/request_origin.h"
 
 namespace {
@@ -27,6 +29,19 @@ QByteArray answer(const HostRequest& request, int32_t error, const QJsonObject& 
   response.insert("error", error);
   response.insert("result", result);
   return QJsonDocument(response).toJson(QJsonDocument::Compact);
+}
+
+// A signature request that was never handed to the signer still leaves its
+// trace in the journal.
+void journal_refusal(const HostRequest& request, const QString& reason) {
+  if (request.action != QLatin1String("signMessage")) return;
+  JournalEntry entry;
+  entry.origin = request.origin.toStdString();
+  entry.action = "signMessage";
+  entry.digest = TextDigest(request.args.value(QStringLiteral("value")).toString().toStdString());
+  entry.outcome = reason.toStdString();
+  std::string why;
+  if (!RecordSignatureRequest(entry, &why)) qWarning().noquote() << "No journal entry:" << QString::fromStdString(why);
 }
 
 QByteArray compact(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
@@ -107,7 +122,7 @@ QByteArray process_host_request(QByteArray body) {
 QByteArray answer_host_request(HostRequest request) {
   if (!request.origin.isEmpty()) {
     ui::SetRequestOrigin(request.origin.toStdString());
-    qInfo() << "Request from" << QString::fromStdString(ui::RequestOrigin());
+    qInfo() << "Request from" << request.origin;
   }
   if (is_velixcom(request))
     request.handler = std::make_unique<VelixcomHandler>();
@@ -120,6 +135,15 @@ QByteArray answer_host_request(HostRequest request) {
   const qint64 least = envelope + request.handler->leastResultBytes(request.action, request.args);
   if (least > kMaxAnswerBytes) return too_large_answer(request, least, true);
 
+  // Before anything that touches a key or a stored setting; the answer keeps
+  // its form, with the reason in the result.
+  const GateDecision gate = check_site(request);
+  if (!gate.refusal.isEmpty()) {
+    journal_refusal(request, gate.refusal);
+    QJsonObject result{{"reason", gate.refusal}};
+    if (request.action == QLatin1String("signMessage")) result.insert("value", QString());
+    return answer(request, 0, result);
+  }
   request.handler->handle(request.action, std::move(request.args));
   QByteArray response = handled_answer(request, *request.handler);
   if (response.size() > kMaxAnswerBytes) return too_large_answer(request, response.size(), false);

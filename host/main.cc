@@ -7,6 +7,7 @@
 #include "host/controller.h"
 #include "host/host_logger.h"
 #include "host/host_request.h"
+#include "host/site_gate.h"
 #include "host/stdio_channel.h"
 #include "host/terminal_options.h"
 #include "host/ui_setup.h"
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
   if (answer_terminal_options(argc, argv)) return 0;
   // A browser that stops reading still gets a finished run and a whole log.
   platform::os_ignore_broken_pipe();
+  // Started by a browser, every request must name its page's site.
+  set_started_by_browser(started_by_browser(argc, argv));
   // The request is read and parsed before any application object: most
   // requests show nothing and must not pay for Qt's GUI, the platform plugin
   // and the fonts. The log lines of the read follow once the log is open.

@@ -7,6 +7,9 @@
 #include <utility>
 
 #include "host/sign_reason.h"
+#include "signer/crypto_initializer.h"
+#include "signer/signature_journal.h"
+#include "ui/request_origin.h"
 #include "settings/config.h"
 
 namespace {
@@ -142,6 +145,10 @@ void VelixcomHandler::signMessage(QJsonObject& args) {
   // document stays UTF-8 until it is written into the answer.
   QString text = args.value(QStringLiteral("value")).toString();
   args = QJsonObject();
+  JournalEntry journal;
+  journal.origin = ui::RequestOrigin();
+  journal.action = "signMessage";
+  journal.digest = TextDigest(text.toStdString());
   std::string document;
   signer_.SignMessageUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                               static_cast<size_t>(text.size())),
@@ -150,7 +157,12 @@ void VelixcomHandler::signMessage(QJsonObject& args) {
   long_text_key_ = QStringLiteral("value");
   long_text_ = std::move(document);
   // Beside the text, why it is (or is not) there, for the page to act on.
-  result_.insert(QStringLiteral("reason"), sign_reason(observe_sign_outcome(signed_something, signer_.Error())));
+  const QString reason = sign_reason(observe_sign_outcome(signed_something, signer_.Error()));
+  result_.insert(QStringLiteral("reason"), reason);
+  journal.serial = signed_something ? CCryptoInitializer::Instance().key().serial : 0;
+  journal.outcome = reason.toStdString();
+  std::string why;
+  if (!RecordSignatureRequest(journal, &why)) qWarning().noquote() << "No journal entry:" << QString::fromStdString(why);
 }
 
 void VelixcomHandler::reset(QJsonObject&) { signer_.Reset(); }

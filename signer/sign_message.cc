@@ -50,6 +50,11 @@ std::string CSigner::SignedDocument(std::u16string_view message, const std::func
                                     unsigned* code_page) {
   std::optional<SignerLockHold> hold = EnterSignMessage();
   if (!hold) return {};
+  if (header_text_refused_) {
+    set_Error(kErrorHeaderText);
+    ShowOperationError(kStringHeaderText, kStringError);
+    return {};
+  }
   const auto out_of_memory = [&] {
     hold->Release();
     ShowOperationError(kStringInsufficientMemory, kStringError);

@@ -22,7 +22,26 @@ int32_t CSigner::get_Session(std::u16string* value) {
   return kStatusOk;
 }
 
+namespace {
+
+// Line breaks and control characters (C0, DEL, C1, the line and paragraph
+// separators) would start a header line of the sender's choosing.
+bool BreaksHeaderLine(std::u16string_view text) {
+  for (const char16_t c : text)
+    if (c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029) return true;
+  return false;
+}
+
+}  // namespace
+
 int32_t CSigner::put_Session(std::u16string_view value) {
+  header_text_refused_ = BreaksHeaderLine(UpToNul(value));
+  if (header_text_refused_) {
+    std::memset(session_, 0, kSignerTextSize);
+    session_text_->clear();
+    set_Error(kErrorHeaderText);
+    return kStatusOk;
+  }
   // The field holds at most 255 bytes with the NUL.
   const auto ansi = platform::utf16_to_ansi(UpToNul(value), kSignerTextSize - 2);
   std::memset(session_, 0, kSignerTextSize);

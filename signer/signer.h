@@ -32,6 +32,9 @@ constexpr int32_t kErrorBadInput = 103;
 constexpr int32_t kErrorSignFailed = 104;
 // A text to sign holds a character the ANSI code page cannot represent.
 constexpr int32_t kErrorUnrepresentableText = 105;
+// A header text (the session) holds a line break or a control character,
+// which would forge header lines: nothing is signed until it is replaced.
+constexpr int32_t kErrorHeaderText = 106;
 
 // velixhost serialises operations with the signer lock and keeps a Session per
 // object; velixcom takes no lock and keeps one Session per process.
@@ -132,4 +135,5 @@ class CSigner {
   std::u16string own_session_text_;
   std::u16string* session_text_;
   std::optional<std::u16string> public_card_;  // set by a successful CreateKeys
+  bool header_text_refused_ = false;  // the last Session given was refused
 };

@@ -46,6 +46,12 @@ bool os_prepare_private_directory(const std::string& path, std::string* why) {
   return ok;
 }
 
+bool os_prepare_private_directory_with_parents(const std::string& path, std::string* why) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    mkdir(path.substr(0, slash).c_str(), 0700);  // one that exists (or cannot be made) shows below
+  return os_prepare_private_directory(path, why);
+}
+
 int os_open_private_file_for_append(const std::string& path, std::string* why) {
   constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   int fd = open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0600);
@@ -67,6 +73,19 @@ int os_open_private_file_for_append(const std::string& path, std::string* why) {
     return -1;
   }
   return fd;
+}
+
+bool os_append_and_close(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  const bool durable = done == bytes.size() && fsync(fd) == 0;
+  close(fd);
+  return durable;
 }
 
 }  // namespace platform

@@ -32,6 +32,14 @@ bool os_prepare_private_directory(const std::string& path, std::string* why) {
   return true;
 }
 
+bool os_prepare_private_directory_with_parents(const std::string& path, std::string* why) {
+  // Past the drive ("C:\"): every folder above the last one.
+  for (size_t separator = path.find_first_of("\\/", 3); separator != std::string::npos;
+       separator = path.find_first_of("\\/", separator + 1))
+    CreateDirectoryW(win32::widen_utf8(path.substr(0, separator)).c_str(), nullptr);
+  return os_prepare_private_directory(path, why);
+}
+
 int os_open_private_file_for_append(const std::string& path, std::string* why) {
   HANDLE file = CreateFileW(win32::widen_utf8(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -53,6 +61,18 @@ int os_open_private_file_for_append(const std::string& path, std::string* why) {
     *why = "cannot open the file";
   }
   return fd;
+}
+
+bool os_append_and_close(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const int n = _write(fd, bytes.data() + done, static_cast<unsigned>(bytes.size() - done));
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  const bool durable = done == bytes.size() && _commit(fd) == 0;
+  _close(fd);
+  return durable;
 }
 
 }  // namespace platform

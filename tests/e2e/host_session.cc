@@ -84,6 +84,8 @@ EnvChanges HostUser::environment(const std::string& display) const {
       {"HOME", home_},
       {"XDG_CONFIG_HOME", config_home()},
       {"XDG_RUNTIME_DIR", home_},
+      {"XDG_STATE_HOME", home_ + "/.local/state"},  // the signature journal
+      {"VELIX_POLICY_FILE", home_ + "/policy.conf"},  // not the machine's site policy
       {"DISPLAY", display},
       {"WAYLAND_DISPLAY", std::nullopt},
       {"QT_QPA_PLATFORM", std::nullopt},

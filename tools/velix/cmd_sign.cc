@@ -18,6 +18,7 @@
 #include "settings/config.h"
 #include "signer/authorize.h"
 #include "signer/crypto_initializer.h"
+#include "signer/signature_journal.h"
 #include "signer/signed_text.h"
 #include "signer/signer.h"
 #include "signer/signer_state.h"
@@ -105,6 +106,20 @@ int exit_code_of(int32_t error) {
   throw CommandFailure{exit_code_of(signer.Error()), why};
 }
 
+// Every signature velix makes, or was asked for and did not, is kept in the
+// signature journal beside velixhost's.
+void journal(const CSigner& signer, const char* action, std::string digest, bool signed_something) {
+  JournalEntry entry;
+  entry.action = action;
+  entry.digest = std::move(digest);
+  entry.serial = signed_something ? CCryptoInitializer::Instance().key().serial : 0;
+  entry.outcome = signed_something                          ? "ok"
+                  : signer.Error() == kErrorCancelled       ? "cancelled"
+                                                            : "failed, signer error " + std::to_string(signer.Error());
+  std::string why;
+  if (!RecordSignatureRequest(entry, &why)) std::fprintf(stderr, "velix: no journal entry: %s\n", why.c_str());
+}
+
 // The key list entry to sign with: the one named, or the only one there is.
 const KeyListEntry& chosen_key(const std::string& name) {
   const KeyList& keys = Config::Instance().keyList;
@@ -163,6 +178,8 @@ void apply_settings(CSigner& signer, const SignArguments& args) {
   if (!args.language.empty()) signer.put_Language(platform::utf8_to_utf16(args.language));
   if (!args.session.empty()) {
     signer.put_Session(utf8_text(args.session, "the session"));
+    if (signer.Error() == kErrorHeaderText)
+      throw CommandFailure{kExitBadInput, "the session holds a line break or a control character"};
     std::u16string stored;
     signer.get_Session(&stored);
     if (stored.empty())
@@ -216,6 +233,7 @@ void sign_message(const SignArguments& args, const GlobalOptions& options) {
 
   std::u16string document;
   signer.SignMessage(message, &document);
+  journal(signer, "velix sign message", TextDigest(platform::utf16_to_utf8(message)), !document.empty());
   if (document.empty()) fail(signer, boxes, "nothing was signed");
   // The document is written in the bytes that were signed, or it would not check.
   const unsigned code_page = SigningCodePage();
@@ -250,6 +268,7 @@ void sign_file(const SignArguments& args, const GlobalOptions& options) {
   std::u16string signature;
   signer.set_Error(kErrorNone);  // SignFile sets it only when no key could be had
   signer.SignFile(path, &signature);
+  journal(signer, "velix sign file", FileDigest(args.file), !signature.empty());
   if (signature.empty()) fail(signer, boxes, "nothing was signed");
   deliver(platform::utf16_to_utf8(signature), args, options, report, "signature");
 }

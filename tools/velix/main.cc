@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
   add_settings_commands(app, options);
   add_key_commands(app, options);
   add_sign_commands(app, options);
+  add_site_commands(app, options);
   // Global options are accepted after the subcommand too.
   allow_global_options_everywhere(app);
 

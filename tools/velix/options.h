@@ -36,3 +36,4 @@ void add_diagnose_command(CLI::App& app, GlobalOptions& options);
 void add_settings_commands(CLI::App& app, GlobalOptions& options);
 void add_key_commands(CLI::App& app, GlobalOptions& options);
 void add_sign_commands(CLI::App& app, GlobalOptions& options);
+void add_site_commands(CLI::App& app, GlobalOptions& options);

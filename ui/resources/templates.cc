@@ -106,6 +106,16 @@ constexpr ControlTemplate kStatementDates[] = {
     {2, K::Button, "Cancel", nullptr, {129, 45, 50, 14}, kSame, 0},
 };
 
+// Template 206: a site velix does not know yet asks for the key. Refusing is
+// the default button.
+constexpr ControlTemplate kSiteConsent[] = {
+    {300, K::Static, "", nullptr, {7, 7, 236, 26}, kSame, 0},
+    {301, K::Button, "Allow once", "Разрешить один раз", {7, 38, 66, 14}, {7, 38, 74, 14}, 0},
+    {302, K::Button, "Always allow this site", "Всегда разрешать этому сайту", {77, 38, 100, 14},
+     {85, 38, 112, 14}, 0},
+    {2, K::DefaultButton, "Refuse", "Отказать", {193, 38, 50, 14}, {201, 38, 42, 14}, 0},
+};
+
 template <size_t N>
 constexpr DialogTemplate Make(int id, const char* caption, const char* caption_russian, int width,
                               int height, int height_russian, bool system_menu,
@@ -119,6 +129,7 @@ constexpr DialogTemplate kTemplates[] = {
     Make(203, "Keys management", "Управление ключами", 258, 223, 0, true, kKeyManagement),
     Make(204, "", nullptr, 141, 46, 0, true, kTextInput),
     Make(205, "Statement request", "Запрос на выписку", 186, 65, 0, true, kStatementDates),
+    Make(206, "Signing request", "Запрос на подпись", 250, 59, 0, false, kSiteConsent),
 };
 
 }  // namespace

@@ -32,6 +32,9 @@ QProcessEnvironment HostHome::environment() const {
   env.insert("HOME", home());
   env.insert("XDG_RUNTIME_DIR", home());
   env.insert("XDG_CONFIG_HOME", home() + "/.config");  // the registry hives
+  env.insert("XDG_STATE_HOME", home() + "/.local/state");  // the signature journal
+  // The machine's own site policy is not the test's.
+  env.insert("VELIX_POLICY_FILE", home() + "/policy.conf");
   env.insert(extraEnv_);
   return env;
 }

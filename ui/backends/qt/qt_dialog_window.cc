@@ -110,6 +110,8 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
       // Static text starts at the top of its rectangle, as on Windows: a label
       // taller than its text must not push the text down over what is below.
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      // A label with room for two lines wraps its words, as on Windows.
+      label->setWordWrap(control.rect.height >= 16);
       return label;
     }
     case ControlKind::Button:
