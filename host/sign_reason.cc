@@ -14,6 +14,8 @@ constexpr int32_t core_failure(int code) { return 1000 - code; }
 
 QString sign_reason(const SignOutcome& o) {
   if (o.signed_something) return QStringLiteral("ok");
+  // Refused before any dialog, display or not.
+  if (o.signer_error == kErrorHeaderText) return QStringLiteral("header-text-refused");
   if (!o.has_display) return QStringLiteral("no-display");
   switch (o.signer_error) {
     case kErrorCancelled:

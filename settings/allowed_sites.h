@@ -1,7 +1,7 @@
 // The sites the user chose "Always allow this site" for: the value
-// AllowedSites (REG_SZ, one origin a line) under HKEY_CURRENT_USER\SoftWare\
-// VelixCom. Only the user's own tools write it (the consent dialog, velix
-// sites); no request of a page names it.
+// AllowedSites (REG_SZ, one origin a line) under the key
+// HKEY_CURRENT_USER\SoftWare\VelixCom. Only the user's own tools write it
+// (the consent dialog, velix sites); no request of a page names it.
 #pragma once
 
 #include <string>

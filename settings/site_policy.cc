@@ -28,6 +28,12 @@ bool IsHostCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
+bool IsPort(std::string_view port) {
+  return !port.empty() && port.size() <= 5 && std::all_of(port.begin(), port.end(), [](char c) {
+    return c >= '0' && c <= '9';
+  });
+}
+
 // "host[:port]" of an origin after its scheme; false when it is not one.
 bool SplitHostPort(std::string_view rest, std::string_view* host) {
   const size_t colon = rest.find(':');
@@ -35,11 +41,7 @@ bool SplitHostPort(std::string_view rest, std::string_view* host) {
   if (host->empty() || host->front() == '.' || host->back() == '.' || host->find("..") != std::string_view::npos)
     return false;
   if (!std::all_of(host->begin(), host->end(), IsHostCharacter)) return false;
-  if (colon == std::string_view::npos) return true;
-  const std::string_view port = rest.substr(colon + 1);
-  return !port.empty() && port.size() <= 5 && std::all_of(port.begin(), port.end(), [](char c) {
-    return c >= '0' && c <= '9';
-  });
+  return colon == std::string_view::npos || IsPort(rest.substr(colon + 1));
 }
 
 }  // namespace
@@ -90,9 +92,7 @@ bool IsDevelopmentOrigin(std::string_view origin) {
   for (const std::string_view base : {std::string_view("http://localhost"), std::string_view("http://127.0.0.1")}) {
     if (origin.substr(0, base.size()) != base) continue;
     const std::string_view port = origin.substr(base.size());
-    if (port.empty()) return true;
-    std::string_view host;
-    return port.front() == ':' && SplitHostPort("h" + std::string(port), &host);
+    return port.empty() || (port.front() == ':' && IsPort(port.substr(1)));
   }
   return false;
 }

@@ -18,4 +18,4 @@ constexpr int kStringLibraryInUse = 117;       // "Library already in use"
 constexpr int kStringStatementError = 119;     // "Signing error" (statements)
 constexpr int kStringErrorReadingFile = 126;   // "Error reading file"
 constexpr int kStringUnrepresentableText = 168;  // "The text holds a character that the ANSI code page ..."
-constexpr int kStringHeaderText = 175;  // "A header text (the session) holds a line break ..."
+constexpr int kStringHeaderText = 176;  // "A header text (the session) holds a line break ..."

@@ -7,7 +7,7 @@
 namespace ui {
 namespace {
 
-constexpr int kQuestionString = 174;
+constexpr int kQuestionString = 175;
 // What fits the question's line at the dialog's width (the line wraps once).
 constexpr size_t kOriginLine = 60;
 
