@@ -100,6 +100,7 @@ constexpr StringEntry kStrings[] = {
     {171, "Few PIN tries left", "Осталось мало попыток ввода PIN-кода"},
     {172, "Enter the PIN on the reader", "Введите PIN-код на считывателе"},
     {173, "Insert the token or choose a key file", "Вставьте токен или выберите файл ключа"},
+    {174, "File: %s\nSize: %s bytes", "Файл: %s\nРазмер: %s байт"},
 };
 
 // Lookup indexes the table by id, so the table must hold every id once, in order.

@@ -11,7 +11,7 @@ constexpr uint16_t kLangEnglish = 1033;
 constexpr uint16_t kLangRussian = 1049;
 
 constexpr int kFirstStringId = 100;
-constexpr int kLastStringId = 173;
+constexpr int kLastStringId = 174;
 
 // The UTF-8 text of string `id` in `language` (1033 English, any other value
 // Russian); nullptr when there is no such string.

@@ -75,6 +75,7 @@ class QtDialogWindow : public QDialog, public DialogWindow {
 
   void Build(const DialogLayout& layout);
   QWidget* MakeWidget(const ControlLayout& control);
+  QWidget* MakeTextView(const ControlLayout& control);
   void WireCombo(int id, NotifyingComboBox* combo);
   const Control* Find(int id) const;
   void Command(int id, int code);
