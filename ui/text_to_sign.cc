@@ -17,6 +17,7 @@ struct FileToSign {
 
 struct Pending {
   std::optional<std::string> text;
+  std::function<std::string()> make_text;
   std::optional<FileToSign> file;
 };
 
@@ -43,21 +44,24 @@ std::string FormatTwo(const std::string& format, const std::string& first, const
 
 }  // namespace
 
-void SetTextToSign(std::string text_utf8) {
-  pending() = {std::move(text_utf8), std::nullopt};
+void SetTextToSign(std::string text_utf8) { pending() = {std::move(text_utf8), nullptr, std::nullopt}; }
+
+void SetTextToSignLater(std::function<std::string()> make_text_utf8) {
+  pending() = {std::nullopt, std::move(make_text_utf8), std::nullopt};
 }
 
 void SetFileToSign(std::string name_utf8, uint64_t size) {
-  pending() = {std::nullopt, FileToSign{std::move(name_utf8), size}};
+  pending() = {std::nullopt, nullptr, FileToSign{std::move(name_utf8), size}};
 }
 
 void ClearTextToSign() { pending() = {}; }
 
-bool HasTextToSign() { return pending().text || pending().file; }
+bool HasTextToSign() { return pending().text || pending().make_text || pending().file; }
 
 std::string TextToSignForDisplay() {
   const Pending& p = pending();
   if (p.text) return VisibleText(*p.text);
+  if (p.make_text) return VisibleText(p.make_text());
   if (p.file)
     return FormatTwo(LoadResString(kFileDescriptionString), VisibleText(p.file->name), std::to_string(p.file->size));
   return {};

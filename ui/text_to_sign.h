@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ui {
@@ -12,6 +13,9 @@ namespace ui {
 // The message exactly as it will be signed, in UTF-8 (without the header and
 // AUTH line the signer adds around it).
 void SetTextToSign(std::string text_utf8);
+// A text that depends on the UI language, made by `make_text_utf8` when the
+// dialog shows it, in the language the dialog applied.
+void SetTextToSignLater(std::function<std::string()> make_text_utf8);
 // A file, by its name (UTF-8) and its size in bytes.
 void SetFileToSign(std::string name_utf8, uint64_t size);
 void ClearTextToSign();
