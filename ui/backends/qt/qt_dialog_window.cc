@@ -93,10 +93,11 @@ void QtDialogWindow::Build(const DialogLayout& layout) {
     // A combo box's template height includes its dropped list.
     if (IsCombo(control.kind)) height = std::min(height, widget->sizeHint().height());
     widget->setGeometry(units_.X(r.x), units_.Y(r.y), units_.X(r.width), height);
-    if (control.style & kStyleHidden) widget->hide();
+    const Control built{control, widget, (control.style & kStyleHidden) == 0};
+    ApplyVisibility(built);
     if (control.id != -1) {
       widget->setObjectName(QStringLiteral("item-%1").arg(control.id));
-      controls_[control.id] = {control, widget};
+      controls_[control.id] = built;
     }
   }
 }
@@ -232,6 +233,11 @@ void QtDialogWindow::WireCombo(int id, NotifyingComboBox* combo) {
       Command(id, kComboSelChange);
     }
   });
+}
+
+void QtDialogWindow::ApplyVisibility(const Control& control) {
+  const auto* label = qobject_cast<const QLabel*>(control.widget);
+  control.widget->setVisible(control.shown && (label == nullptr || !label->text().trimmed().isEmpty()));
 }
 
 const QtDialogWindow::Control* QtDialogWindow::Find(int id) const {
@@ -376,6 +382,7 @@ void QtDialogWindow::SetItemText(int id, const std::string& bytes, int code_page
     label->setText(text);
     // A shortened line shows its whole text when the pointer rests on it.
     if (dynamic_cast<ShortenedLabel*>(label) != nullptr) label->setToolTip(text);
+    ApplyVisibility(*c);
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(text);
   else if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(text);
   else if (auto* view = qobject_cast<QPlainTextEdit*>(w)) {
@@ -404,12 +411,15 @@ std::string QtDialogWindow::ItemText(int id) const {
 }
 
 void QtDialogWindow::ShowItem(int id, bool show) {
-  if (QWidget* w = Item(id)) w->setVisible(show);
+  const auto it = controls_.find(id);
+  if (it == controls_.end()) return;
+  it->second.shown = show;
+  ApplyVisibility(it->second);
 }
 
 bool QtDialogWindow::IsItemVisible(int id) const {
-  QWidget* w = Item(id);
-  return w != nullptr && !w->isHidden();
+  const Control* c = Find(id);
+  return c != nullptr && c->shown;
 }
 
 void QtDialogWindow::EnableItem(int id, bool enable) {
