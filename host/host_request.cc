@@ -13,6 +13,7 @@
 #include "host/velixcom_handler.h"
 #include "platform/codepage.h"
 #include "signer/signature_journal.h"
+#include "signer/signer.h"
 #include "ui/request_origin.h"
 
 namespace {
@@ -121,7 +122,15 @@ QByteArray process_host_request(QByteArray body) {
 
 QByteArray answer_host_request(HostRequest request) {
   if (!request.origin.isEmpty()) {
-    ui::SetRequestOrigin(request.origin.toStdString());
+    // An origin too long to be a browser's is refused whole: shown cut, it
+    // would name another site, and shown as none it would pass for a script.
+    if (!ui::SetRequestOrigin(request.origin.toStdString())) {
+      const QString text = QStringLiteral("The request's origin is %1 characters long; at most %2 are accepted")
+                               .arg(request.origin.size())
+                               .arg(ui::kMaxOriginLength);
+      qInfo().noquote() << "Request refused:" << text;
+      return answer(request, kErrorBadInput, QJsonObject{{"message", text}});
+    }
     qInfo() << "Request from" << request.origin;
   }
   if (is_velixcom(request))

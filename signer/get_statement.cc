@@ -1,5 +1,6 @@
 // GetStatement: a signed request for an account statement over a date range.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "signer/signer_state.h"
 #include "signer/text_argument.h"
 #include "ui/state_dlg.h"
+#include "ui/text_to_sign.h"
 
 namespace {
 
@@ -51,6 +53,14 @@ int32_t CSigner::GetStatement(std::u16string_view from, std::u16string_view to, 
     from_date = platform::utf8_to_utf16(dates.FromDate());
     to_date = platform::utf8_to_utf16(dates.ToDate());
   }
+  // The request as it will be signed, but for the user name, which the chosen
+  // key gives; in the dialog's language, which the signed request takes too.
+  const ui::TextToSignScope shown_request;
+  ui::SetTextToSignLater([&] {
+    return FormatResStringIn(kStringStatementRequest, platform::kCodePageUtf8,
+                             {u"", WithSlashes(from_date), WithSlashes(to_date)})
+        .value_or("");
+  });
   if (!Authorize(*this)) return kStatusOk;
 
   const bool utf8 = Config::Instance().useUtf8 != 0;

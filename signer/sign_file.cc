@@ -12,6 +12,7 @@
 #include "signer/operation_messages.h"
 #include "signer/signer.h"
 #include "signer/text_argument.h"
+#include "ui/text_to_sign.h"
 
 namespace {
 
@@ -46,17 +47,22 @@ int32_t CSigner::SignFile(std::u16string_view file_name, std::u16string* result)
   std::optional<SignerLockHold> hold = EnterOperation();
   if (result != nullptr) result->clear();
   if (!hold) return kStatusOk;
-  if (!Authorize(*this)) return kStatusOk;
 
   // File names are in the file system's own encoding (UTF-8). The file is
-  // kept from other exclusive openers while it is signed.
+  // opened before the user is asked, so that the size shown is the size of
+  // the bytes signed, and kept from other exclusive openers while it is.
   const std::string path = platform::utf16_to_utf8(UpToNul(file_name));
   platform::FileReader file;
   FileStream stream{file};
+  const bool opened = file.Open(path, true);
+  const ui::TextToSignScope shown_file;
+  ui::SetFileToSign(path, opened ? file.size() : 0);
+  if (!Authorize(*this)) return kStatusOk;
+
   int length = 0;
   std::vector<char> signature(kSignatureCapacity, '\0');
   // An empty file has nothing to sign.
-  if (!file.Open(path, true) || file.size() == 0) {
+  if (!opened || file.size() == 0) {
     stream.failed = true;
   } else {
     length = core_sign_detached_stream(FileStream::Read, &stream, signature.data(), kSignatureCapacity,

@@ -11,6 +11,7 @@
 #include "signer/operation_messages.h"
 #include "signer/signed_text.h"
 #include "signer/signer.h"
+#include "ui/text_to_sign.h"
 
 namespace {
 
@@ -76,6 +77,11 @@ std::string CSigner::SignedDocument(std::u16string_view message, const std::func
   } catch (const std::bad_alloc&) {
     return out_of_memory();
   }
+  // The user sees exactly the message that will be signed before giving the key.
+  const ui::TextToSignScope shown_text;
+  ui::SetTextToSign(*code_page == platform::kCodePageUtf8
+                        ? text
+                        : platform::convert_code_page(text, *code_page, platform::kCodePageUtf8).value_or(""));
   if (!Authorize(*this)) return {};
 
   std::string document;

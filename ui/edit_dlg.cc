@@ -12,6 +12,7 @@
 #include "ui/load_string.h"
 #include "ui/message_box.h"
 #include "ui/reask_list.h"
+#include "ui/request_origin.h"
 #include "ui/request_dlg.h"
 #include "ui/settings_messages.h"
 
@@ -70,6 +71,8 @@ bool IsTokenEntry(const KeyListEntry& entry) { return std::atoi(entry.path.c_str
 intptr_t CEditDlg::OnInitDialog() {
   if (key_list_ == nullptr) return 0;
   FillList();
+  // A page that opens key management is named, as in the authorization dialog.
+  ShowRequestOrigin(Window(), kSiteLabel, kSite);
   FillReaskList(Window(), kReaskList, Config::Instance().ReaskIndex);
   if (!offers_reask_) {
     Window()->ShowItem(kReaskLabel, false);

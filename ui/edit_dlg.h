@@ -21,6 +21,8 @@ class CEditDlg : public CDialog {
   static constexpr int kReaskLabel = 489;
   static constexpr int kReaskList = 204;
   static constexpr int kSelect = 6;
+  static constexpr int kSiteLabel = 495;
+  static constexpr int kSite = 496;
 
   // The list shown and edited; the caller owns and saves it.
   void SetKeyList(KeyList* list) { key_list_ = list; }

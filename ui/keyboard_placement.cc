@@ -29,7 +29,9 @@ PixelRect PlaceKeyboard(const PixelRect& dialog, int width, int height, const Pi
   };
   for (const PixelRect& place : choices)
     if (Inside(place, area)) return place;
-  return At(left_along, std::max(area.top, area.bottom - height), width, height);
+  // Over the dialog's top, where the site and the text are, never over its
+  // bottom row with OK and Cancel.
+  return At(left_along, area.top, width, height);
 }
 
 }  // namespace ui

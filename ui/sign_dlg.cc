@@ -14,6 +14,7 @@
 #include "ui/reask_list.h"
 #include "ui/request_origin.h"
 #include "ui/settings_messages.h"
+#include "ui/text_to_sign.h"
 
 namespace ui {
 namespace {
@@ -62,6 +63,8 @@ intptr_t CSignDlg::OnInitDialog() {
   if (!origin.empty())
     std::snprintf(caption + std::strlen(caption), sizeof caption - std::strlen(caption), " (%s)", origin.c_str());
   Window()->SetCaption(caption);
+  ShowRequestOrigin(Window(), kSiteLabel, kSite);
+  ShowTextToSign();
   // The dialog's thread is the caller's: there is no foreign input queue to
   // attach to here, so the focus is taken by making the window top-most alone.
   Config& config = Config::Instance();
@@ -85,6 +88,14 @@ intptr_t CSignDlg::OnInitDialog() {
   // The page is built once the dialog is on screen.
   PostPageSwitch();
   return 1;
+}
+
+void CSignDlg::ShowTextToSign() {
+  // Without a text (choosing a key alone) there is nothing to show.
+  const bool shown = HasTextToSign();
+  ShowItem(kTextLabel, shown);
+  ShowItem(kTextView, shown);
+  if (shown) Window()->SetItemText(kTextView, TextToSignForDisplay());
 }
 
 intptr_t CSignDlg::OnCommand(uintptr_t wparam, intptr_t, int code) {

@@ -50,6 +50,10 @@ class CSignDlg : public CDialog {
   static constexpr int kTokenList = 492;
   static constexpr int kTokenLabel = 493;
   static constexpr int kTokenNotice = 494;
+  static constexpr int kSiteLabel = 495;
+  static constexpr int kSite = 496;
+  static constexpr int kTextLabel = 497;
+  static constexpr int kTextView = 498;
 
   // What the token page knows of the chosen token before the PIN is typed.
   enum class TokenState { kUsual, kCountLow, kFinalTry, kLocked, kPinPad, kAbsent };
@@ -93,6 +97,9 @@ class CSignDlg : public CDialog {
   void SetPassphrase(const std::string& text);
   // The passphrase typed into edit `field`, in the ANSI code page.
   void TakeTypedPassphrase(int field);
+
+  // The site that asks and what will be signed, above the pages.
+  void ShowTextToSign();
 
   // Pages (sign_dlg_page.cc).
   void ApplyLayoutWithoutTokens();

@@ -28,6 +28,10 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kWindowWait = 30s;
+// A payment order as a page sends it: the dialog shows it whole.
+constexpr const char* kMessage =
+    "PAYMENT ORDER 7781\r\nDate: 11.12.2026\r\nPayer: IVANOV I.I., account 40702810900000001234\r\n"
+    "Payee: OOO Example, account 40702810500000005678\r\nAmount: 1,000.00 RUB\r\nPurpose: invoice 12\r\n";
 
 double ms_between(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
@@ -37,7 +41,7 @@ double ms_between(Clock::time_point from, Clock::time_point to) {
 std::optional<MappedWindow> velixhost_dialog(const HostUser& user, const std::string& display, WindowWatch& watch,
                                              double* ms) {
   const Clock::time_point start = Clock::now();
-  HostRun run(user, display, sign_message_request("pay 10"));
+  HostRun run(user, display, sign_message_request(kMessage));
   const std::optional<MappedWindow> window = watch.wait_for_window_of(run.process().pid(), start + kWindowWait);
   if (!window) return std::nullopt;
   if (window->title.rfind("User authorization", 0) != 0) {
@@ -109,9 +113,9 @@ int main(int argc, char** argv) {
   std::printf("  velixhost (authorization)    ms: min %7.2f  median %7.2f  max %7.2f\n", h.min, h.median, h.max);
   std::printf("  bare Qt dialog               ms: min %7.2f  median %7.2f  max %7.2f\n", b.min, b.median, b.max);
   std::printf("  bare Qt dialog, no OpenGL    ms: min %7.2f  median %7.2f  max %7.2f\n", n.min, n.median, n.max);
-  std::printf("ratio (velixhost / bare):           min %.3f  median %.3f  max %.3f   goal <= 1.15\n", h.min / b.min,
+  std::printf("ratio (velixhost / bare):           min %.3f  median %.3f  max %.3f\n", h.min / b.min,
               h.median / b.median, h.max / b.max);
-  std::printf("ratio (velixhost / bare, no OpenGL): min %.3f  median %.3f  max %.3f\n", h.min / n.min,
+  std::printf("ratio (velixhost / bare, no OpenGL): min %.3f  median %.3f  max %.3f   goal <= 1.5\n", h.min / n.min,
               h.median / n.median, h.max / n.max);
   return 0;
 }

@@ -100,6 +100,7 @@ constexpr StringEntry kStrings[] = {
     {171, "Few PIN tries left", "Осталось мало попыток ввода PIN-кода"},
     {172, "Enter the PIN on the reader", "Введите PIN-код на считывателе"},
     {173, "Insert the token or choose a key file", "Вставьте токен или выберите файл ключа"},
+    {174, "File: %s\nSize: %s bytes", "Файл: %s\nРазмер: %s байт"},
     {175, "%s asks to sign texts with your key", "%s запрашивает подпись текстов вашим ключом"},
     {176, "A header text (the session) holds a line break or a control character: nothing is signed",
      "Текст заголовка (сессия) содержит перевод строки или управляющий символ: ничего не подписано"},

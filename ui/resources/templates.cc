@@ -11,28 +11,35 @@ using K = ControlKind;
 
 // Template 201: the user authorization dialog (no system menu).
 constexpr ControlTemplate kAuthorization[] = {
-    {223, K::TabControl, "", nullptr, {7, 6, 236, 81}, kSame, 0},
-    {-1, K::Static, " ", nullptr, {8, 19, 233, 67}, kSame, 0},
-    {224, K::Static, "Secret key:", "Закрытый ключ:", {14, 25, 57, 9}, kSame, 0},
-    {202, K::DropDownList, "", nullptr, {14, 35, 149, 70}, kSame, kStyleSortedInRussian},
-    {203, K::Button, "Settings", "Настройки", {174, 34, 58, 14}, kSame, 0},
-    {225, K::Static, "Passphrase:", "Кодовая фраза:", {15, 49, 40, 8}, {15, 49, 55, 8}, 0},
-    {201, K::Edit, "", nullptr, {15, 60, 200, 14}, kSame, kStylePassword | kStyleAutoHScroll},
-    {282, K::Static, "EN", nullptr, {220, 62, 10, 8}, kSame, 0},
-    {493, K::Static, "Select token:", "Выберите токен:", {15, 25, 120, 8}, kSame, 0},
-    {492, K::ComboBox, "", nullptr, {15, 35, 120, 70}, kSame, kStyleSorted},
-    {226, K::Static, "Token password:", "Пароль к Token", {145, 25, 68, 8}, kSame, 0},
-    {227, K::Edit, "", nullptr, {145, 35, 68, 14}, kSame, kStylePassword | kStyleAutoHScroll},
-    {283, K::Static, "EN", nullptr, {220, 37, 10, 8}, kSame, 0},
-    {232, K::Static, "Select private key:", "Выберите закрытый ключ:", {15, 52, 103, 8}, {15, 52, 120, 8}, 0},
-    {229, K::ComboBox, "", nullptr, {15, 62, 144, 133}, {15, 62, 120, 133}, kStyleSorted},
-    {228, K::Button, "Update", "Обновить", {163, 62, 69, 14}, {145, 62, 68, 14}, 0},
-    {489, K::Static, "Ask again", "Переспрашивать", {7, 93, 59, 8}, kSame, 0},
-    {204, K::DropDownList, "", nullptr, {7, 103, 62, 70}, kSame, 0},
-    {1, K::DefaultButton, "OK", "Подтвердить", {122, 101, 61, 14}, kSame, 0},
-    {2, K::Button, "Cancel", "Отменить", {193, 101, 50, 14}, kSame, 0},
+    // Who asks, and the text that will be signed, above the key and the
+    // passphrase: they come first in reading and in tab order.
+    {495, K::Static, "Site:", "Сайт:", {7, 6, 30, 8}, kSame, kStyleHidden},
+    {496, K::Static, "", nullptr, {38, 6, 205, 8}, kSame, kStyleHidden | kStyleShortenAtStart},
+    {497, K::Static, "Text to sign:", "Подписываемый текст:", {7, 18, 236, 8}, kSame, kStyleHidden},
+    {498, K::Edit, "", nullptr, {7, 28, 236, 84}, kSame,
+     kStyleHidden | kStyleMultiLine | kStyleReadOnly | kStyleVScroll},
+    {223, K::TabControl, "", nullptr, {7, 118, 236, 81}, kSame, 0},
+    {-1, K::Static, " ", nullptr, {8, 131, 233, 67}, kSame, 0},
+    {224, K::Static, "Secret key:", "Закрытый ключ:", {14, 137, 57, 9}, kSame, 0},
+    {202, K::DropDownList, "", nullptr, {14, 147, 149, 70}, kSame, kStyleSortedInRussian},
+    {203, K::Button, "Settings", "Настройки", {174, 146, 58, 14}, kSame, 0},
+    {225, K::Static, "Passphrase:", "Кодовая фраза:", {15, 161, 40, 8}, {15, 161, 55, 8}, 0},
+    {201, K::Edit, "", nullptr, {15, 172, 200, 14}, kSame, kStylePassword | kStyleAutoHScroll},
+    {282, K::Static, "EN", nullptr, {220, 174, 10, 8}, kSame, 0},
+    {493, K::Static, "Select token:", "Выберите токен:", {15, 137, 120, 8}, kSame, 0},
+    {492, K::ComboBox, "", nullptr, {15, 147, 120, 70}, kSame, kStyleSorted},
+    {226, K::Static, "Token password:", "Пароль к Token", {145, 137, 68, 8}, kSame, 0},
+    {227, K::Edit, "", nullptr, {145, 147, 68, 14}, kSame, kStylePassword | kStyleAutoHScroll},
+    {283, K::Static, "EN", nullptr, {220, 149, 10, 8}, kSame, 0},
+    {232, K::Static, "Select private key:", "Выберите закрытый ключ:", {15, 164, 103, 8}, {15, 164, 120, 8}, 0},
+    {229, K::ComboBox, "", nullptr, {15, 174, 144, 133}, {15, 174, 120, 133}, kStyleSorted},
+    {228, K::Button, "Update", "Обновить", {163, 174, 69, 14}, {145, 174, 68, 14}, 0},
+    {489, K::Static, "Ask again", "Переспрашивать", {7, 205, 59, 8}, kSame, 0},
+    {204, K::DropDownList, "", nullptr, {7, 215, 62, 70}, kSame, 0},
+    {1, K::DefaultButton, "OK", "Подтвердить", {122, 213, 61, 14}, kSame, 0},
+    {2, K::Button, "Cancel", "Отменить", {193, 213, 50, 14}, kSame, 0},
     // What the dialog knows of the token before the PIN is typed.
-    {494, K::Static, "", nullptr, {15, 77, 222, 8}, kSame, kStyleHidden},
+    {494, K::Static, "", nullptr, {15, 189, 222, 8}, kSame, kStyleHidden},
 };
 
 // Template 202: the on-screen keyboard. The character keys' captions are
@@ -87,6 +94,9 @@ constexpr ControlTemplate kKeyManagement[] = {
     {490, K::CheckBox, "Keyboard", "Клавиатура", {193, 124, 60, 10}, kSame, kStyleHidden},
     {1, K::DefaultButton, "Close", "Закрыть", {193, 182, 58, 14}, kSame, 0},
     {6, K::DefaultButton, "Select", "Выбрать", {193, 202, 58, 14}, kSame, 0},
+    // The site that opened key management, when a page did.
+    {495, K::Static, "Site:", "Сайт:", {7, 222, 30, 8}, kSame, kStyleHidden},
+    {496, K::Static, "", nullptr, {38, 222, 213, 8}, kSame, kStyleHidden | kStyleShortenAtStart},
 };
 
 // Template 204: one line of text input; the caption is set at run time.
@@ -124,9 +134,9 @@ constexpr DialogTemplate Make(int id, const char* caption, const char* caption_r
 }
 
 constexpr DialogTemplate kTemplates[] = {
-    Make(201, "User authorization", "Идентификация пользователя", 250, 122, 0, false, kAuthorization),
+    Make(201, "User authorization", "Идентификация пользователя", 250, 234, 0, false, kAuthorization),
     Make(202, "Keyboard", "Клавиатура", 375, 87, 93, true, kKeyboard),
-    Make(203, "Keys management", "Управление ключами", 258, 223, 0, true, kKeyManagement),
+    Make(203, "Keys management", "Управление ключами", 258, 235, 0, true, kKeyManagement),
     Make(204, "", nullptr, 141, 46, 0, true, kTextInput),
     Make(205, "Statement request", "Запрос на выписку", 186, 65, 0, true, kStatementDates),
     Make(206, "Signing request", "Запрос на подпись", 250, 59, 0, false, kSiteConsent),

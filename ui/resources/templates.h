@@ -30,6 +30,14 @@ enum ControlStyle : unsigned {
   kStyleSorted = 1u << 3,
   kStyleNotify = 1u << 4,
   kStyleSortedInRussian = 1u << 5,  // sorted in the Russian template only
+  // An edit of several lines that the user reads but cannot change, with a
+  // vertical scroll bar: always plain text, never rich text.
+  kStyleMultiLine = 1u << 6,
+  kStyleReadOnly = 1u << 7,
+  kStyleVScroll = 1u << 8,
+  // A one-line label whose text, when too wide, loses characters at its start
+  // (after a leading "scheme://") and shows "…" there, so that its end shows.
+  kStyleShortenAtStart = 1u << 9,
 };
 
 // Position and size in dialog units.

@@ -33,9 +33,18 @@ TEST(KeyboardPlacement, BesideOrBelowTheDialogAndInsideTheArea) {
     EXPECT_EQ(placed.bottom, c.expected.bottom);
     EXPECT_FALSE(Overlaps(placed, c.dialog));
   }
-  // No place fits: the bottom of the area; an unknown screen: just below.
+  // No place fits: the top of the area, clear of the buttons along the
+  // dialog's bottom (here an 800-line screen and the tall authorization
+  // dialog); an unknown screen: just below.
   const PixelRect huge = ui::PlaceKeyboard({0, 0, 1920, 1040}, w, h, area);
-  EXPECT_EQ(huge.bottom, 1040);
+  EXPECT_EQ(huge.top, 0);
+  const PixelRect small_area{0, 0, 1024, 768};
+  const PixelRect tall_dialog{324, 150, 700, 610};
+  const PixelRect buttons{500, 570, 700, 600};  // OK and Cancel
+  const PixelRect over = ui::PlaceKeyboard(tall_dialog, 560, 170, small_area);
+  EXPECT_FALSE(Overlaps(over, buttons));
+  EXPECT_GE(over.top, small_area.top);
+  EXPECT_LE(over.bottom, small_area.bottom);
   const PixelRect unknown = ui::PlaceKeyboard({10, 20, 310, 220}, w, h, PixelRect{});
   EXPECT_EQ(unknown.left, 10);
   EXPECT_EQ(unknown.top, 222);

@@ -5,10 +5,12 @@
 
 #include <QAccessible>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTest>
 
 #include <vector>
 
+#include "ui/backends/qt/qt_controls.h"
 #include "ui/backends/qt/qt_dialog_window.h"
 #include "ui/dialog_messages.h"
 #include "ui/resources/templates.h"
@@ -67,6 +69,66 @@ TEST(QtAccessibility, EnterAndEscapeFromAFieldAreOkAndCancel) {
   QTest::keyClick(field, Qt::Key_Escape);
   EXPECT_EQ(g_commands, (std::vector<int>{ui::kCmdOk, ui::kCmdCancel}));
   window.hide();
+}
+
+// The id of the template control that holds `widget`, or 0.
+int ItemIdOf(QWidget* widget) {
+  for (QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
+    const QString name = w->objectName();
+    if (name.startsWith("item-")) return name.mid(5).toInt();
+  }
+  return 0;
+}
+
+TEST(QtAccessibility, TheTextToSignIsAPlainReadOnlyViewReadBeforeThePages) {
+  ui::DialogLayout layout;
+  ASSERT_TRUE(ui::ResolveDialogTemplate(201, 1033, &layout));
+  ui::qt::QtDialogWindow window(layout, nullptr, &RecordCommands);
+  // The file page of velixhost: the token page's controls are hidden.
+  for (int id : {495, 496, 497, 498}) window.ShowItem(id, true);
+  for (int id : {493, 492, 226, 227, 283, 232, 229, 228}) window.ShowItem(id, false);
+  window.SetItemText(498, "<b>Pay</b> &amp;\nnow");
+  window.show();
+  auto* view = qobject_cast<QPlainTextEdit*>(window.findChild<QWidget*>("item-498"));
+  ASSERT_NE(view, nullptr);  // plain text: markup is shown as its source
+  EXPECT_TRUE(view->isReadOnly());
+  EXPECT_EQ(view->toPlainText().toStdString(), "<b>Pay</b> &amp;\nnow");
+  EXPECT_EQ(window.ItemText(498), "<b>Pay</b> &amp;\nnow");
+  EXPECT_EQ(AccessibleName(view).toStdString(), "Text to sign:");
+  // Tab goes in reading order: the text, the pages' tabs, the key, key
+  // management, the passphrase, "Ask again", OK, Cancel, and round again.
+  std::vector<int> order;
+  QWidget* at = view;
+  for (int step = 0; step < 40 && order.size() < 9; ++step) {
+    if (at->isVisible() && at->isEnabled() && (at->focusPolicy() & Qt::TabFocus)) {
+      const int id = ItemIdOf(at);
+      if (id != 0 && (order.empty() || order.back() != id)) order.push_back(id);
+    }
+    at = at->nextInFocusChain();
+  }
+  EXPECT_EQ(order, (std::vector<int>{498, 223, 202, 203, 201, 204, 1, 2, 498}));
+  // Labels without text are not shown to assistive technology: the page's
+  // blank background, and the token notice until it has something to say.
+  for (QLabel* label : window.findChildren<QLabel*>()) {
+    if (label->text().trimmed().isEmpty()) {
+      EXPECT_FALSE(label->isVisible()) << ItemIdOf(label);
+    }
+  }
+  window.ShowItem(494, true);
+  EXPECT_FALSE(window.findChild<QWidget*>("item-494")->isVisible());
+  window.SetItemText(494, "The PIN is locked");
+  EXPECT_TRUE(window.findChild<QWidget*>("item-494")->isVisible());
+  window.hide();
+}
+
+TEST(QtAccessibility, ALongSiteShowsItsEnd) {
+  const QFontMetrics metrics(ui::qt::DialogFont());
+  const QString origin = "https://bank.example." + QString(200, 'a') + ".evil.example:8443";
+  const QString shown = ui::qt::ShortenAtStart(origin, metrics, 300);
+  EXPECT_TRUE(shown.startsWith(QString("https://") + QChar(0x2026))) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith("a.evil.example:8443")) << shown.toStdString();
+  EXPECT_LE(metrics.horizontalAdvance(shown), 300);
+  EXPECT_EQ(ui::qt::ShortenAtStart("https://bank.example", metrics, 300), "https://bank.example");
 }
 
 }  // namespace

@@ -10,9 +10,11 @@
 #include "ui/message_box.h"
 #include "ui/reask_list.h"
 #include "ui/request_dlg.h"
+#include "ui/request_origin.h"
 #include "ui/screen_keyboard_dlg.h"
 #include "ui/sign_dlg.h"
 #include "ui/state_dlg.h"
+#include "ui/text_to_sign.h"
 
 namespace ui {
 namespace {
@@ -50,6 +52,11 @@ class AuthorizationPreview : public CDialog {
       for (int id : {226, 227, 283}) w->ShowItem(id, false);
     if (!reask_)
       for (int id : {489, 204}) w->ShowItem(id, false);
+    // Who asks and what will be signed, as the dialog shows them.
+    ShowRequestOrigin(w, CSignDlg::kSiteLabel, CSignDlg::kSite);
+    w->ShowItem(CSignDlg::kTextLabel, HasTextToSign());
+    w->ShowItem(CSignDlg::kTextView, HasTextToSign());
+    w->SetItemText(CSignDlg::kTextView, TextToSignForDisplay());
     return 1;
   }
 
@@ -74,9 +81,57 @@ class RussianKeyboard : public CDlgScreenKeyboard {
   }
 };
 
+constexpr const char* kSampleSite = "https://bank.example";
+constexpr const char* kSampleText = "PAYMENT ORDER 7781\r\nPay 1,000.00 RUB to account 40702810900000001234\r\n";
+
+// A host of 253 characters, the longest a name can be, ending in the part
+// that names the site.
+std::string LongHostOrigin() {
+  const std::string tail = ".evil.example";
+  std::string host = "bank.example";
+  size_t label = 60;  // labels of 60 letters after "bank.example"
+  while (host.size() + tail.size() < 253) {
+    if (label == 60 && host.size() + tail.size() + 2 < 253) {
+      host += '.';
+      label = 0;
+    } else {
+      host += 'a';
+      ++label;
+    }
+  }
+  return "https://" + host + tail + ":8443";
+}
+
+std::string TwoHundredLines() {
+  std::string text;
+  for (int line = 1; line <= 200; ++line) text += "Line " + std::to_string(line) + " of the payment list\n";
+  return text;
+}
+
+// Control, invisible and reordering characters, each of which must show.
+std::string HiddenCharacters() {
+  return "Pay to: \xE2\x80\xAE" "9876 tnuocca\xE2\x80\xAC\n"     // RLO ... PDF
+         "Amount:\t100\x1B[8m000\x1B[0m RUB\r\n"                  // tab, ESC
+         "Note:\xE2\x80\x8B hidden\xE2\x81\xA6 isolate\xE2\x81\xA9 \xEF\xBB\xBF end\r"  // ZWSP, LRI, PDI, BOM, lone CR
+         "Literal [U+202E] text";
+}
+
+// The authorization dialog's template filled as on the file page, showing `text`.
+void ShowTextScene(const std::function<void(const std::string& name)>& snap_next, const char* name,
+                   const std::string& origin, const std::string& text) {
+  SetRequestOrigin(origin);
+  SetTextToSign(text);
+  CDialogImp<AuthorizationPreview> auth(false, 0, false, false);
+  snap_next(name);
+  auth.DoModal(201, nullptr);
+}
+
 }  // namespace
 
 void ShowEveryDialog(const std::function<void(const std::string& name)>& snap_next) {
+  // A page's request: the site and the text show above the pages.
+  SetRequestOrigin(kSampleSite);
+  SetTextToSign(kSampleText);
   for (bool token : {false, true}) {
     CDialogImp<AuthorizationPreview> auth(token);
     snap_next(token ? "201-token-page" : "201-file-page");
@@ -101,6 +156,22 @@ void ShowEveryDialog(const std::function<void(const std::string& name)>& snap_ne
     snap_next(state.name);
     auth.DoModal(201, nullptr);
   }
+  // What will be signed, as long or as tricky as a page may make it.
+  ShowTextScene(snap_next, "201-text-200-lines", kSampleSite, TwoHundredLines());
+  ShowTextScene(snap_next, "201-text-hidden-characters", kSampleSite, HiddenCharacters());
+  ShowTextScene(snap_next, "201-text-markup", kSampleSite, "<html><body><h1>Looks like a page</h1></body></html>");
+  ShowTextScene(snap_next, "201-site-253-character-host", LongHostOrigin(), kSampleText);
+  ShowTextScene(snap_next, "201-punycode-site", "https://xn--80aswg.xn--p1ai", kSampleText);
+  // velixcom: a script asks, so there is no site; and a file to sign.
+  ShowTextScene(snap_next, "201-without-site", "", kSampleText);
+  SetFileToSign("C:\\Users\\ivanov\\Documents\\payment-7781.xml", 48213);
+  {
+    CDialogImp<AuthorizationPreview> auth(false, 0, false, true);
+    snap_next("201-file-to-sign");
+    auth.DoModal(201, nullptr);
+  }
+  SetRequestOrigin(kSampleSite);
+  SetTextToSign(kSampleText);
   // The dialog itself where no token is present (none can be: the core is not
   // started here), over a key list of its own.
   Config& config = Config::Instance();
@@ -137,10 +208,19 @@ void ShowEveryDialog(const std::function<void(const std::string& name)>& snap_ne
   // Key names are kept in the ANSI code page.
   keys.Append(platform::utf8_to_ansi_exact(LoadResString(153)).value_or("old"), "/home/user/keys/old/secret.key");
   keys.Append("Token", "12345678");
+  SetRequestOrigin("");
   CEditDlgImp edit;
   edit.SetKeyList(&keys);
   snap_next("203-key-management");
   edit.DoModal(203, nullptr);
+  // Opened by a page: the site shows below the list, its end in sight.
+  SetRequestOrigin(LongHostOrigin());
+  CEditDlgImp edit_for_page;
+  edit_for_page.SetKeyList(&keys);
+  snap_next("203-key-management-site");
+  edit_for_page.DoModal(203, nullptr);
+  SetRequestOrigin("");
+  ClearTextToSign();
 
   char name[1024] = "IVANOV";
   snap_next("204-text-input");

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QLocale>
+#include <QPainter>
 #include <QStyleOptionTabWidgetFrame>
 #include <QStylePainter>
 
@@ -29,6 +30,24 @@ void TabControl::paintEvent(QPaintEvent* event) {
   painter.drawPrimitive(QStyle::PE_FrameTabWidget, frame);
   painter.end();
   QTabBar::paintEvent(event);
+}
+
+QString ShortenAtStart(const QString& text, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(text) <= width) return text;
+  const int scheme_end = text.indexOf(QStringLiteral("://"));
+  const QString kept = scheme_end > 0 ? text.left(scheme_end + 3) : QString();
+  const QString ellipsis(QChar(0x2026));
+  QString rest = text.mid(kept.size());
+  while (!rest.isEmpty() && metrics.horizontalAdvance(kept + ellipsis + rest) > width) rest.remove(0, 1);
+  return kept + ellipsis + rest;
+}
+
+void ShortenedLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+  const QRect area = contentsRect();
+  painter.drawText(area, static_cast<int>(alignment()) | Qt::TextSingleLine,
+                   ShortenAtStart(text(), fontMetrics(), area.width()));
 }
 
 QFont DialogFont() {

@@ -3,6 +3,8 @@
 
 #include <QComboBox>
 #include <QFont>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QString>
 #include <QTabBar>
 #include <functional>
@@ -30,6 +32,20 @@ class TabControl : public QTabBar {
  protected:
   void paintEvent(QPaintEvent* event) override;
 };
+
+// A one-line label that, when its text is too wide, shows its end: the
+// characters after a leading "scheme://" give way from their start to "…".
+// The text itself (and so what assistive technology reads) stays whole.
+class ShortenedLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// `text` as ShortenedLabel draws it in `width` pixels.
+QString ShortenAtStart(const QString& text, const QFontMetrics& metrics, int width);
 
 // The template font: "MS Sans Serif" at 8 points, or the closest sans-serif
 // face the system has.

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -92,10 +93,11 @@ void QtDialogWindow::Build(const DialogLayout& layout) {
     // A combo box's template height includes its dropped list.
     if (IsCombo(control.kind)) height = std::min(height, widget->sizeHint().height());
     widget->setGeometry(units_.X(r.x), units_.Y(r.y), units_.X(r.width), height);
-    if (control.style & kStyleHidden) widget->hide();
+    const Control built{control, widget, (control.style & kStyleHidden) == 0};
+    ApplyVisibility(built);
     if (control.id != -1) {
       widget->setObjectName(QStringLiteral("item-%1").arg(control.id));
-      controls_[control.id] = {control, widget};
+      controls_[control.id] = built;
     }
   }
 }
@@ -105,7 +107,7 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
   const QString text = QString::fromUtf8(control.text.c_str());
   switch (control.kind) {
     case ControlKind::Static: {
-      auto* label = new QLabel(text, this);
+      auto* label = control.style & kStyleShortenAtStart ? new ShortenedLabel(text, this) : new QLabel(text, this);
       label->setTextFormat(Qt::PlainText);
       // Static text starts at the top of its rectangle, as on Windows: a label
       // taller than its text must not push the text down over what is below.
@@ -130,6 +132,7 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
       return box;
     }
     case ControlKind::Edit: {
+      if (control.style & kStyleMultiLine) return MakeTextView(control);
       auto* edit = new QLineEdit(text, this);
       if (control.style & kStylePassword) edit->setEchoMode(QLineEdit::Password);
       edit->installEventFilter(this);
@@ -179,6 +182,22 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
   return new QWidget(this);
 }
 
+QWidget* QtDialogWindow::MakeTextView(const ControlLayout& control) {
+  // Plain text only: a text that looks like markup is shown as its source.
+  auto* view = new QPlainTextEdit(QString::fromUtf8(control.text.c_str()), this);
+  view->setReadOnly(control.style & kStyleReadOnly);
+  if (view->isReadOnly()) {
+    // Read with the keyboard too: the arrows and Page keys scroll and select.
+    view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  }
+  view->setFocusPolicy(Qt::StrongFocus);
+  view->setTabChangesFocus(true);  // Tab leaves the view, as in any other control
+  view->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  view->setVerticalScrollBarPolicy(control.style & kStyleVScroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  return view;
+}
+
 void QtDialogWindow::WireCombo(int id, NotifyingComboBox* combo) {
   // A choice made in the dropped list reports "selection ends OK", "closed up"
   // and, when the item changed, "selection changed"; closing the list without
@@ -216,6 +235,11 @@ void QtDialogWindow::WireCombo(int id, NotifyingComboBox* combo) {
       Command(id, kComboSelChange);
     }
   });
+}
+
+void QtDialogWindow::ApplyVisibility(const Control& control) {
+  const auto* label = qobject_cast<const QLabel*>(control.widget);
+  control.widget->setVisible(control.shown && (label == nullptr || !label->text().trimmed().isEmpty()));
 }
 
 const QtDialogWindow::Control* QtDialogWindow::Find(int id) const {
@@ -356,10 +380,17 @@ void QtDialogWindow::SetItemText(int id, const std::string& bytes, int code_page
   if (c == nullptr) return;
   const QString text = FromBytes(bytes, code_page);
   QWidget* w = c->widget;
-  if (auto* label = qobject_cast<QLabel*>(w)) label->setText(text);
-  else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(text);
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(text);
+    // A shortened line shows its whole text when the pointer rests on it.
+    if (dynamic_cast<ShortenedLabel*>(label) != nullptr) label->setToolTip(text);
+    ApplyVisibility(*c);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) button->setText(text);
   else if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->setText(text);
-  else if (auto* date = qobject_cast<QDateEdit*>(w)) date->setDate(QDate::fromString(text, date->displayFormat()));
+  else if (auto* view = qobject_cast<QPlainTextEdit*>(w)) {
+    view->setPlainText(text);
+    view->moveCursor(QTextCursor::Start);  // the text is read from its top
+  } else if (auto* date = qobject_cast<QDateEdit*>(w)) date->setDate(QDate::fromString(text, date->displayFormat()));
   else if (auto* combo = qobject_cast<QComboBox*>(w)) {
     if (combo->isEditable()) combo->setEditText(text);
   }
@@ -372,6 +403,7 @@ std::string QtDialogWindow::ItemText(int id) const {
   if (auto* label = qobject_cast<QLabel*>(w)) return ToUtf8(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(w)) return ToUtf8(button->text());
   if (auto* edit = qobject_cast<QLineEdit*>(w)) return ToUtf8(edit->text());
+  if (auto* view = qobject_cast<QPlainTextEdit*>(w)) return ToUtf8(view->toPlainText());
   if (auto* date = qobject_cast<QDateEdit*>(w)) return ToUtf8(date->text());
   if (auto* combo = qobject_cast<QComboBox*>(w)) return ToUtf8(combo->currentText());
   if (auto* list = qobject_cast<QListWidget*>(w)) {
@@ -381,12 +413,15 @@ std::string QtDialogWindow::ItemText(int id) const {
 }
 
 void QtDialogWindow::ShowItem(int id, bool show) {
-  if (QWidget* w = Item(id)) w->setVisible(show);
+  const auto it = controls_.find(id);
+  if (it == controls_.end()) return;
+  it->second.shown = show;
+  ApplyVisibility(it->second);
 }
 
 bool QtDialogWindow::IsItemVisible(int id) const {
-  QWidget* w = Item(id);
-  return w != nullptr && !w->isHidden();
+  const Control* c = Find(id);
+  return c != nullptr && c->shown;
 }
 
 void QtDialogWindow::EnableItem(int id, bool enable) {

@@ -71,12 +71,17 @@ class QtDialogWindow : public QDialog, public DialogWindow {
   struct Control {
     ControlLayout layout;
     QWidget* widget;
+    bool shown;  // as the dialog asked; a label without text stays hidden
   };
 
   void Build(const DialogLayout& layout);
   QWidget* MakeWidget(const ControlLayout& control);
+  QWidget* MakeTextView(const ControlLayout& control);
   void WireCombo(int id, NotifyingComboBox* combo);
   const Control* Find(int id) const;
+  // Shows a control as the dialog asked, but a label without text never:
+  // assistive technology would announce an empty label.
+  void ApplyVisibility(const Control& control);
   void Command(int id, int code);
   intptr_t Deliver(unsigned message, uintptr_t wparam, intptr_t lparam);
 

@@ -140,6 +140,10 @@ void ScriptedDialog::Click(int id) {
 void ScriptedDialog::SetText(int id, const std::string& text) {
   Control* c = Reachable(id, "typing");
   if (c == nullptr) return;
+  if (c->layout.style & kStyleReadOnly) {
+    backend_->Problem("typing into read-only control " + std::to_string(id));
+    return;
+  }
   c->text = text;
   c->code_page = kUtf8Text;
   Command(id, c->layout.kind == ControlKind::ComboBox ? kComboEditChange : kEditChange);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/dialog_backend.h"
@@ -171,6 +172,8 @@ class ScriptedBackend : public DialogBackend, public MessageBoxBackend {
   // Whatever went against the scripts: an unexpected dialog, a script that
   // left its dialog open, a click on a hidden control. Empty when all went well.
   const std::vector<std::string>& Problems() const { return problems_; }
+  // The problems so far, for a test that provokes one; none are left.
+  std::vector<std::string> TakeProblems() { return std::exchange(problems_, {}); }
   bool AllScriptsUsed() const { return scripts_.empty() && file_answers_.empty() && folder_answers_.empty(); }
 
   // Message boxes: every box is kept, and answered with the next queued answer

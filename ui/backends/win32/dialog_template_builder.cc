@@ -64,7 +64,9 @@ uint32_t ControlStyle(const ControlLayout& control) {
   switch (control.kind) {
     case ControlKind::Static:
       // Texts set at run time (key names) are shown as they are: "&" is no shortcut.
-      style |= SS_LEFT | SS_NOPREFIX;
+      style |= SS_NOPREFIX;
+      // A shortened line is one line: the backend shortens its text to fit.
+      style |= control.style & kStyleShortenAtStart ? SS_LEFTNOWORDWRAP : SS_LEFT;
       break;
     case ControlKind::Button:
       style |= BS_PUSHBUTTON | WS_TABSTOP;
@@ -83,6 +85,10 @@ uint32_t ControlStyle(const ControlLayout& control) {
       style |= WS_BORDER | WS_TABSTOP | ES_LEFT;
       if (control.style & kStylePassword) style |= ES_PASSWORD;
       if (control.style & kStyleAutoHScroll) style |= ES_AUTOHSCROLL;
+      // Without ES_AUTOHSCROLL a multi-line edit wraps its lines at its width.
+      if (control.style & kStyleMultiLine) style |= ES_MULTILINE;
+      if (control.style & kStyleReadOnly) style |= ES_READONLY;
+      if (control.style & kStyleVScroll) style |= WS_VSCROLL;
       break;
     case ControlKind::ListBox:
       style |= WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT;

@@ -46,12 +46,58 @@ void SetDatePickerText(HWND picker, const std::wstring& text) {
   if (SUCCEEDED(parsed) && VariantTimeToSystemTime(date, &time)) DateTime_SetSystemtime(picker, GDT_VALID, &time);
 }
 
+// A multi-line edit breaks lines at CR LF; the runtime's texts break them at LF.
+std::wstring WithCrLf(const std::wstring& text) {
+  std::wstring out;
+  out.reserve(text.size() + text.size() / 16);
+  for (wchar_t c : text) {
+    if (c == L'\n') out += L'\r';
+    out += c;
+  }
+  return out;
+}
+
+std::wstring WithoutCrLf(const std::wstring& text) {
+  std::wstring out;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')) out += text[i];
+  return out;
+}
+
+// `text` as it fits the one line of static `item`: characters after a
+// leading "scheme://" give way from their start to "…", so that its end shows.
+std::wstring ShortenAtStart(HWND item, const std::wstring& text) {
+  RECT client{};
+  GetClientRect(item, &client);
+  HDC dc = GetDC(item);
+  if (dc == nullptr) return text;
+  const HGDIOBJ old_font = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(item, WM_GETFONT, 0, 0)));
+  const auto width = [&](const std::wstring& t) {
+    SIZE size{};
+    GetTextExtentPoint32W(dc, t.c_str(), static_cast<int>(t.size()), &size);
+    return size.cx;
+  };
+  std::wstring shown = text;
+  if (width(text) > client.right) {
+    const size_t scheme_end = text.find(L"://");
+    const std::wstring kept = scheme_end != std::wstring::npos ? text.substr(0, scheme_end + 3) : L"";
+    std::wstring rest = text.substr(kept.size());
+    while (!rest.empty() && width(kept + L"\u2026" + rest) > client.right) rest.erase(0, 1);
+    shown = kept + L"\u2026" + rest;
+  }
+  SelectObject(dc, old_font);
+  ReleaseDC(item, dc);
+  return shown;
+}
+
 }  // namespace
 
 Win32DialogWindow::Win32DialogWindow(DialogLayout layout, DialogProc proc)
     : layout_(std::move(layout)), proc_(proc) {
   for (const ControlLayout& control : layout_.controls) {
-    if (control.id != -1) kinds_[control.id] = control.kind;
+    if (control.id == -1) continue;
+    kinds_[control.id] = control.kind;
+    styles_[control.id] = control.style;
   }
 }
 
@@ -175,6 +221,11 @@ ControlKind Win32DialogWindow::KindOf(int id) const {
   return it == kinds_.end() ? ControlKind::Static : it->second;
 }
 
+unsigned Win32DialogWindow::StyleOf(int id) const {
+  const auto it = styles_.find(id);
+  return it == styles_.end() ? 0 : it->second;
+}
+
 bool Win32DialogWindow::HasItem(int id) const { return Item(id) != nullptr; }
 
 void Win32DialogWindow::SetItemText(int id, const std::string& text, int code_page) {
@@ -186,6 +237,12 @@ void Win32DialogWindow::SetItemText(int id, const std::string& text, int code_pa
     case ControlKind::DropDownList:
     case ControlKind::ListBox:
     case ControlKind::TabControl: break;  // their text is their current item
+    case ControlKind::Edit:
+      SetWindowTextW(item, (StyleOf(id) & kStyleMultiLine ? WithCrLf(wide) : wide).c_str());
+      break;
+    case ControlKind::Static:
+      SetWindowTextW(item, (StyleOf(id) & kStyleShortenAtStart ? ShortenAtStart(item, wide) : wide).c_str());
+      break;
     default: SetWindowTextW(item, wide.c_str()); break;
   }
 }
@@ -196,6 +253,8 @@ std::string Win32DialogWindow::ItemText(int id) const {
   switch (KindOf(id)) {
     case ControlKind::DatePicker: return ToUtf8(DatePickerText(item));
     case ControlKind::ListBox: return ItemTextAt(id, CurrentItem(id));
+    case ControlKind::Edit:
+      return ToUtf8(StyleOf(id) & kStyleMultiLine ? WithoutCrLf(WindowText(item)) : WindowText(item));
     default: return ToUtf8(WindowText(item));
   }
 }

@@ -80,11 +80,13 @@ class Win32DialogWindow : public DialogWindow {
 
   HWND Item(int id) const;
   ControlKind KindOf(int id) const;
+  unsigned StyleOf(int id) const;
   bool IsListBox(int id) const { return KindOf(id) == ControlKind::ListBox; }
 
   DialogLayout layout_;
   DialogProc proc_;
   std::map<int, ControlKind> kinds_;
+  std::map<int, unsigned> styles_;
   HWND hwnd_ = nullptr;
   bool ended_ = false;
   bool initializing_ = false;
