@@ -1,6 +1,8 @@
 // velix sites: the user's own list of sites that may ask for a signature
 // without the consent question, and velix journal: the signature requests
 // velixhost and velix kept a trace of.
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <memory>
 #include <string>
