@@ -97,13 +97,20 @@ async function handle(message, sender, page) {
     args: message.args && typeof message.args === 'object' ? message.args : {},
     origin: checked.origin,
   };
-  if (!DIALOG_ACTIONS.has(action)) return exchange(request, page);
+  const guard = await guardReady;
+  const tab = sender.tab.id;
+  if (!DIALOG_ACTIONS.has(action)) {
+    if (!guard.claimOther(tab)) return failure('busy', 'this page has too many velix requests under way');
+    try {
+      return await exchange(request, page);
+    } finally {
+      guard.releaseOther(tab);
+    }
+  }
 
   if (message.userActivation !== true)
     return failure('user-activation-required', `"${action}" may only be called in answer to the user's click or key press`);
-  const guard = await guardReady;
-  const tab = sender.tab.id;
-  if (!guard.claim(tab)) return failure('busy', 'this page already has a velix request that may show a dialog');
+  if (!guard.claimDialog(tab)) return failure('busy', 'this page already has a velix request that may show a dialog');
   let reason;
   try {
     const wait = guard.waitLeftMs(tab);
@@ -113,7 +120,7 @@ async function handle(message, sender, page) {
     if (answer.response) reason = String(answer.response.result?.reason ?? 'ok');
     return answer;
   } finally {
-    guard.release(tab, reason);
+    guard.releaseDialog(tab, reason);
     saveWaits(guard);
   }
 }

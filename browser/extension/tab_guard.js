@@ -1,9 +1,11 @@
 // What a page may ask of the user, per tab: one request that may show a
 // dialog at a time, and after the user cancels one, a wait before the next
 // (2 s, doubling up to a minute while the user keeps cancelling), so that no
-// page can flood the user with dialogs.
+// page can flood the user with dialogs; and a few other requests at a time,
+// so that no page can flood the computer with velixhost processes.
 
 export const DIALOG_ACTIONS = new Set(['signMessage', 'editKeys']);
+export const OTHERS_AT_ONCE = 8;
 export const FIRST_WAIT_MS = 2000;
 export const LONGEST_WAIT_MS = 60000;
 
@@ -15,16 +17,31 @@ export class TabGuard {
   constructor({ now = Date.now, saved = {} } = {}) {
     this.now = now;
     this.busy = new Set();
+    this.others = new Map(); // tab id -> requests without a dialog under way
     this.waits = new Map(); // tab id -> { waitMs, until }
     for (const [tab, wait] of Object.entries(saved))
       if (Number.isFinite(wait?.waitMs) && Number.isFinite(wait?.until)) this.waits.set(Number(tab), wait);
   }
 
   // Takes the tab's one place for a dialog: false when it is taken.
-  claim(tab) {
+  claimDialog(tab) {
     if (this.busy.has(tab)) return false;
     this.busy.add(tab);
     return true;
+  }
+
+  // Takes one of the tab's places for a request without a dialog.
+  claimOther(tab) {
+    const running = this.others.get(tab) ?? 0;
+    if (running >= OTHERS_AT_ONCE) return false;
+    this.others.set(tab, running + 1);
+    return true;
+  }
+
+  releaseOther(tab) {
+    const running = (this.others.get(tab) ?? 1) - 1;
+    if (running > 0) this.others.set(tab, running);
+    else this.others.delete(tab);
   }
 
   // How long the tab still has to wait before its next dialog.
@@ -35,7 +52,7 @@ export class TabGuard {
 
   // Gives the place back once the host answered (reason: its result's
   // reason, if any) or the request ended without an answer (undefined).
-  release(tab, reason) {
+  releaseDialog(tab, reason) {
     this.busy.delete(tab);
     if (REFUSALS.has(reason)) {
       const last = this.waits.get(tab)?.waitMs ?? 0;
@@ -48,6 +65,7 @@ export class TabGuard {
 
   forget(tab) {
     this.busy.delete(tab);
+    this.others.delete(tab);
     this.waits.delete(tab);
   }
 

@@ -56,47 +56,60 @@ test('http on this computer is served only by a copy whose manifest runs the con
 test('one dialog at a time per tab; each cancel doubles the wait up to a minute; an answer ends it', () => {
   let now = 1000;
   const guard = new TabGuard({ now: () => now });
-  assert.equal(guard.claim(1), true);
-  assert.equal(guard.claim(1), false, 'a second request of the same tab');
-  assert.equal(guard.claim(2), true, 'another tab has a place of its own');
-  guard.release(2, 'ok');
+  assert.equal(guard.claimDialog(1), true);
+  assert.equal(guard.claimDialog(1), false, 'a second request of the same tab');
+  assert.equal(guard.claimDialog(2), true, 'another tab has a place of its own');
+  guard.releaseDialog(2, 'ok');
 
   const waits = [];
   for (let i = 0; i < 7; ++i) {
-    guard.release(1, 'cancelled');
+    guard.releaseDialog(1, 'cancelled');
     waits.push(guard.waitLeftMs(1));
-    assert.equal(guard.claim(1), true);
+    assert.equal(guard.claimDialog(1), true);
   }
   assert.deepEqual(waits, [2000, 4000, 8000, 16000, 32000, 60000, 60000]);
   now += 59000;
   assert.equal(guard.waitLeftMs(1), 1000, 'the wait runs with the clock');
-  guard.release(1, undefined); // the page went away: the wait stays as it was
+  guard.releaseDialog(1, undefined); // the page went away: the wait stays as it was
   assert.equal(guard.waitLeftMs(1), 1000);
-  assert.equal(guard.claim(1), true);
-  guard.release(1, 'origin-refused'); // the user refused the site: a refusal too
+  assert.equal(guard.claimDialog(1), true);
+  guard.releaseDialog(1, 'origin-refused'); // the user refused the site: a refusal too
   assert.equal(guard.waitLeftMs(1), 60000);
-  assert.equal(guard.claim(1), true);
-  guard.release(1, 'wrong-passphrase'); // a dialog that ended otherwise starts afresh
+  assert.equal(guard.claimDialog(1), true);
+  guard.releaseDialog(1, 'wrong-passphrase'); // a dialog that ended otherwise starts afresh
   assert.equal(guard.waitLeftMs(1), 0);
-  guard.release(1, 'cancelled');
+  guard.releaseDialog(1, 'cancelled');
   assert.equal(guard.waitLeftMs(1), 2000);
 });
 
 test('the waits survive a restart of the background, and a closed tab forgets them', () => {
   let now = 5000;
   const before = new TabGuard({ now: () => now });
-  before.claim(3);
-  before.release(3, 'cancelled');
-  before.claim(3);
-  before.release(3, 'cancelled');
+  before.claimDialog(3);
+  before.releaseDialog(3, 'cancelled');
+  before.claimDialog(3);
+  before.releaseDialog(3, 'cancelled');
   const saved = JSON.parse(JSON.stringify(before.snapshot()));
   now += 1000;
   const after = new TabGuard({ now: () => now, saved: { ...saved, junk: { waitMs: 'x' } } });
   assert.equal(after.waitLeftMs(3), 3000);
-  after.claim(3);
-  after.release(3, 'cancelled');
+  after.claimDialog(3);
+  after.releaseDialog(3, 'cancelled');
   assert.equal(after.waitLeftMs(3), 8000, 'the doubling goes on after the restart');
   after.forget(3);
   assert.equal(after.waitLeftMs(3), 0);
   assert.deepEqual(after.snapshot(), {});
+});
+
+test('a tab runs a few requests without a dialog at once, beside its one dialog', () => {
+  const guard = new TabGuard();
+  const taken = Array.from({ length: 10 }, () => guard.claimOther(4));
+  assert.deepEqual(taken, [true, true, true, true, true, true, true, true, false, false]);
+  assert.equal(guard.claimOther(5), true, 'another tab counts on its own');
+  assert.equal(guard.claimDialog(4), true, 'a dialog request has its own place');
+  guard.releaseOther(4);
+  assert.equal(guard.claimOther(4), true);
+  assert.equal(guard.claimOther(4), false);
+  guard.forget(4);
+  assert.equal(guard.claimOther(4), true);
 });
