@@ -9,7 +9,8 @@ window.velixSecondCopy = secondCopy;
 
 const settle = (promise) =>
   promise.then((value) => ({ ok: true, value }), (error) => ({ ok: false, code: error.code, message: error.message }));
-const sign = () => settle(velix.signMessage('Pay 10 to ACME, invoice 7'));
+// Without the on-screen keyboard, whatever an earlier run stored.
+const sign = () => settle(velix.signMessage('Pay 10 to ACME, invoice 7', { useScreenKbd: false }));
 
 const call = new URLSearchParams(location.search).get('call');
 if (call) settle(velix[call]('Pay 10 to ACME, invoice 7')).then((outcome) => { window.velixLast = outcome; });
