@@ -300,12 +300,14 @@ test('a page keeps no mark of the extension; two copies of velix.js each get the
       const source = new DOMParser().parseFromString(await (await fetch(location.href)).text(), 'text/html');
       const attributes = [...document.querySelectorAll('*')].flatMap((e) => [...e.attributes].map((a) => `${a.name}=${a.value}`));
       return {
-        elements: [document.querySelectorAll('*').length, source.querySelectorAll('*').length],
+        elements: document.querySelectorAll('*').length,
+        served: source.querySelectorAll('*').length,
         marks: attributes.filter((text) => /velix/i.test(text)),
         rootAttributes: [...document.documentElement.attributes].map((a) => a.name),
       };
     });
-    assert.deepEqual(dom, { elements: [dom.elements[1], dom.elements[1]], marks: [], rootAttributes: ['lang'] });
+    assert.equal(dom.elements, dom.served, 'elements were added to the page');
+    assert.deepEqual([dom.marks, dom.rootAttributes], [[], ['lang']]);
     // Each copy sets a session text of its own at the same time and must read its own back.
     const values = await tab.evaluate(async () => {
       const copies = [window.velix, window.velixSecondCopy];
@@ -350,11 +352,10 @@ test('after a cancel the tab waits 2 s before its next dialog, then 4 s; a call 
   await withTab(`${origin}/pages/caller.html`, async (tab) => {
     await tab.click('#sign');
     await cancelDialog();
-    let cancelledAt;
     for (const waitMs of [2000, 4000]) {
       await tab.waitForFunction('window.velixLast !== undefined', { timeout: ANSWER_WAIT_MS });
       assert.equal((await tab.evaluate('window.velixLast')).code, 'cancelled');
-      cancelledAt = Date.now();
+      const cancelledAt = Date.now();
       await tab.evaluate('window.velixLast = undefined; window.velixAgain = undefined');
       await tab.click('#sign');
       await tab.click('#signAgain');

@@ -108,13 +108,14 @@ export function serve(routes, host) {
   const server = http.createServer((request, response) => {
     const url = new URL(request.url, 'http://x');
     const prefix = prefixes.find((p) => url.pathname.startsWith(p));
-    const root = prefix === undefined ? undefined : path.resolve(routes[prefix]);
-    const file = root && path.join(root, path.normalize(decodeURIComponent(url.pathname.slice(prefix.length))));
+    let file;
     let stat = null;
     try {
-      if (file && file.startsWith(root + path.sep)) stat = statSync(file);
+      const root = path.resolve(routes[prefix]);
+      file = path.join(root, path.normalize(decodeURIComponent(url.pathname.slice(prefix.length))));
+      if (file.startsWith(root + path.sep)) stat = statSync(file);
     } catch {
-      stat = null;
+      stat = null; // no such route or file, or a malformed path
     }
     if (!stat?.isFile()) {
       response.writeHead(404).end();
