@@ -6,7 +6,7 @@
 // the passphrase; the signed document the page got is checked with OpenSSL
 // (velix-demo verify).
 import assert from 'node:assert/strict';
-import { mkdtempSync, readdirSync, readFileSync, rmSync } from 'node:fs';
+import { copyFileSync, mkdtempSync, readdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
@@ -26,33 +26,33 @@ const ANSWER_WAIT_MS = 60000;
 
 let work, extension, env, desktop, browser, origin, unservedOrigin, page;
 
-async function launch() {
+async function launch(withExtension = extension, profile = path.join(work, 'profile')) {
   if (BROWSER === 'firefox') {
     const firefox = await puppeteer.launch({
       browser: 'firefox',
       executablePath: '/usr/bin/firefox-esr',
       headless: true,
-      userDataDir: path.join(work, 'profile'),
+      userDataDir: profile,
       env,
       timeout: 60000,
     });
-    await firefox.installExtension(extension);
+    await firefox.installExtension(withExtension);
     return firefox;
   }
   return puppeteer.launch({
     executablePath: '/usr/lib/chromium/chromium',
     headless: true,
-    userDataDir: path.join(work, 'profile'),
+    userDataDir: profile,
     env,
     enableExtensions: true,
-    args: ['--no-sandbox', `--load-extension=${extension}`, `--disable-extensions-except=${extension}`],
+    args: ['--no-sandbox', `--load-extension=${withExtension}`, `--disable-extensions-except=${withExtension}`],
     timeout: 30000,
     protocolTimeout: 120000,
   });
 }
 
-function register(...extra) {
-  return run(path.join(BUILD, 'bin/velix-register-host'), ['--chromium-profile', path.join(work, 'profile'), ...extra], { env });
+function register(profile, ...extra) {
+  return run(path.join(BUILD, 'bin/velix-register-host'), ['--chromium-profile', profile, ...extra], { env });
 }
 
 // A new tab with url loaded, once `ready` holds in it (velix.js is loaded).
@@ -143,7 +143,7 @@ before(async () => {
   await run('mkdir', ['-p', path.join(home, 'keys')]);
   await run(path.join(BUILD, 'bin/velix-demo'),
     ['keys', path.join(SOURCE, 'tests/fixtures/keycard.txt'), path.join(home, 'keys'), PASSPHRASE, 'Browser key'], { env });
-  await register();
+  await register(path.join(work, 'profile'));
   const routes = { '/': path.join(SOURCE, 'browser'), '/pages/': path.join(SOURCE, 'tests/browser/pages') };
   origin = await serve(routes, '127.0.0.1');
   unservedOrigin = await serve(routes, '127.0.0.2');
@@ -227,12 +227,12 @@ test('the extension does not run on a plain http page other than this computer\'
 });
 
 test('without the registration the page is told the host is not installed', async () => {
-  await register('--unregister');
+  await register(path.join(work, 'profile'), '--unregister');
   try {
     const result = await call(page, 'window.velix.version()');
     assert.deepEqual([result.ok, result.code], [false, 'host-not-installed'], JSON.stringify(result));
   } finally {
-    await register();
+    await register(path.join(work, 'profile'));
   }
 });
 
@@ -366,4 +366,43 @@ test('after a cancel the tab waits 2 s before its next dialog, then 4 s; a call 
     }
     await tab.waitForFunction('window.velixLast !== undefined', { timeout: ANSWER_WAIT_MS });
   });
+});
+
+test('the background itself refuses frames and sandboxed documents, whatever relays them', async () => {
+  // The extension with a content script that relays from every frame: only
+  // the background's checks stand between these senders and velixhost.
+  const relaying = path.join(work, 'relaying-extension');
+  makeDevelopmentExtension(relaying);
+  const manifest = JSON.parse(readFileSync(path.join(relaying, 'manifest.json'), 'utf8'));
+  Object.assign(manifest.content_scripts[0], { js: ['relay-everywhere.js'], all_frames: true });
+  writeFileSync(path.join(relaying, 'manifest.json'), JSON.stringify(manifest));
+  copyFileSync(path.join(SOURCE, 'tests/browser/relay-everywhere.js'), path.join(relaying, 'relay-everywhere.js'));
+  const profile = path.join(work, 'relaying-profile');
+  await register(profile);
+  const other = await launch(relaying, profile);
+  // Asks in the context's window, as velix.js would, and resolves with the answer.
+  const ask = (context) => context.evaluate(() => new Promise((resolve) => {
+    const id = crypto.randomUUID();
+    const timer = setTimeout(() => resolve('no answer'), 15000);
+    addEventListener('message', (event) => {
+      if (event.data?.velix !== 'response' || event.data.id !== id) return;
+      clearTimeout(timer);
+      resolve(event.data.failure?.code ?? event.data.response?.result?.value);
+    });
+    postMessage({ velix: 'request', id, action: 'version', args: {} }, '*');
+  }));
+  try {
+    const runs = hostRuns();
+    const tab = await other.newPage();
+    await tab.goto(`${origin}/pages/frames.html`, { waitUntil: 'load' });
+    assert.equal(await ask(tab.mainFrame()), '1.0.0.345', 'the top-level page is served');
+    const frames = tab.frames().filter((frame) => frame !== tab.mainFrame());
+    assert.equal(frames.length, 2);
+    for (const frame of frames) assert.equal(await ask(frame), 'origin-refused', await frame.evaluate('self.origin'));
+    await tab.goto(`${origin}/pages/caller.html?csp-sandbox`, { waitUntil: 'load' });
+    assert.equal(await ask(tab.mainFrame()), 'origin-refused', 'a page sandboxed by its CSP');
+    assert.equal(hostRuns(), runs + 1, 'velixhost ran for a refused sender');
+  } finally {
+    await other.close();
+  }
 });
