@@ -79,7 +79,7 @@ async function withTab(url, check, ready = undefined) {
 // How many times velixhost has run (one log file a run).
 function hostRuns() {
   try {
-    return readdirSync(path.join(env.HOME, 'velixhost')).length;
+    return readdirSync(path.join(env.HOME, 'velixhost')).filter((name) => name.endsWith('.log')).length;
   } catch {
     return 0;
   }
