@@ -4,11 +4,13 @@
 // ErrorCode. See README.md beside this file.
 
 export const ErrorCode = Object.freeze({
-  EXTENSION_MISSING: 'extension-missing', // the velix extension is not installed or not enabled
+  EXTENSION_MISSING: 'extension-missing', // the velix extension is not installed, not enabled, or does not serve this page
   HOST_NOT_INSTALLED: 'host-not-installed', // velixhost is not registered with this browser
   HOST_FAILED: 'host-failed', // velixhost crashed or ended without an answer
   REQUEST_TOO_LARGE: 'request-too-large', // the request is over MAX_REQUEST_BYTES
-  ORIGIN_REFUSED: 'origin-refused', // the page is neither https: nor http://localhost or 127.0.0.1
+  ORIGIN_REFUSED: 'origin-refused', // a frame, a sandboxed page, or a site that is not served or was refused
+  BUSY: 'busy', // this tab (or this user's session) already has a request with a dialog open
+  USER_ACTIVATION_REQUIRED: 'user-activation-required', // signMessage and editKeys need the user's click or key press
   TIMEOUT: 'timeout', // a request that opens no dialog got no answer in time
   CANCELLED: 'cancelled', // the user closed or cancelled velixhost's dialog
   WRONG_PASSPHRASE: 'wrong-passphrase', // the passphrase (or PIN) did not open the key
@@ -36,8 +38,9 @@ export const MAX_REQUEST_BYTES = 768 * 1024;
 // Default time limit for requests that cannot open a dialog (settings,
 // version, state, reset): time enough for velixhost to start on a busy machine.
 export const DEFAULT_TIMEOUT_MS = 15000;
-// How long a call waits for the extension's content script to announce itself.
-const EXTENSION_WAIT_MS = 1500;
+// How long a call waits for the extension's content script to take its
+// request; without that receipt the extension is not there for this page.
+const EXTENSION_WAIT_MS = 1000;
 
 // Host reasons that mean failure (anything but "ok").
 const REASON_CODES = new Set([
@@ -50,42 +53,34 @@ const REASON_CODES = new Set([
   ErrorCode.NO_DISPLAY,
   ErrorCode.SIGN_FAILED,
   ErrorCode.REQUEST_TOO_LARGE,
+  ErrorCode.ORIGIN_REFUSED,
+  ErrorCode.BUSY,
 ]);
 
 const UNKNOWN_ACTION_ERROR = 1001;
 
-let nextId = 1;
+// Waiters by request id. Ids are random, so that two copies of velix.js in one
+// page, or a script that posts answers of its own, never take another's answer.
 const pending = new Map();
 let listening = false;
-
-function extensionPresent() {
-  return Boolean(document.documentElement?.dataset.velixExtension);
-}
 
 function listen() {
   if (listening) return;
   listening = true;
   window.addEventListener('message', (event) => {
-    if (event.source !== window || event.data?.velix !== 'response') return;
-    const waiter = pending.get(event.data.id);
-    if (waiter) waiter(event.data);
+    if (event.source !== window || event.origin !== location.origin) return;
+    const { velix, id } = event.data ?? {};
+    if (velix === 'received' || velix === 'response') pending.get(id)?.(event.data);
   });
 }
 
-function waitForExtension() {
-  if (extensionPresent()) return Promise.resolve(true);
-  return new Promise((resolve) => {
-    const onReady = (event) => {
-      if (event.source === window && event.data?.velix === 'ready') finish(true);
-    };
-    const timer = setTimeout(() => finish(extensionPresent()), EXTENSION_WAIT_MS);
-    function finish(found) {
-      clearTimeout(timer);
-      window.removeEventListener('message', onReady);
-      resolve(found);
-    }
-    window.addEventListener('message', onReady);
-  });
+// Why the extension will not serve this document, if it will not: it serves
+// the top-level page of a tab only, on an origin of its own.
+function refusalHere() {
+  if (window.top !== window) return 'velix serves only the top-level page of a tab, not a frame';
+  if (self.origin !== location.origin) return 'velix does not serve a sandboxed page (its origin is opaque)';
+  if (!isSecureContext) return 'velix serves only secure (https) pages';
+  return '';
 }
 
 function byteLength(value) {
@@ -97,24 +92,33 @@ function byteLength(value) {
 export async function request(action, args = {}, { timeoutMs = 0 } = {}) {
   if (byteLength({ action, args }) > MAX_REQUEST_BYTES)
     throw new VelixError(ErrorCode.REQUEST_TOO_LARGE, `the request is over ${MAX_REQUEST_BYTES} bytes`);
-  if (!(await waitForExtension()))
-    throw new VelixError(ErrorCode.EXTENSION_MISSING, 'the velix extension is not installed in this browser');
+  const refusal = refusalHere();
+  if (refusal) throw new VelixError(ErrorCode.ORIGIN_REFUSED, refusal);
   listen();
-  const id = nextId++;
+  const id = crypto.randomUUID();
   const answer = await new Promise((resolve, reject) => {
-    let timer;
-    if (timeoutMs > 0) {
-      timer = setTimeout(() => {
-        pending.delete(id);
-        reject(new VelixError(ErrorCode.TIMEOUT, `velixhost did not answer "${action}" in ${timeoutMs} ms`));
-      }, timeoutMs);
+    const fail = (code, message) => {
+      finish();
+      reject(new VelixError(code, message));
+    };
+    const missing = setTimeout(() =>
+      fail(ErrorCode.EXTENSION_MISSING, 'the velix extension is not installed in this browser or does not serve this page'),
+    EXTENSION_WAIT_MS);
+    const late = timeoutMs > 0
+      ? setTimeout(() => fail(ErrorCode.TIMEOUT, `velixhost did not answer "${action}" in ${timeoutMs} ms`), timeoutMs)
+      : undefined;
+    function finish() {
+      clearTimeout(missing);
+      clearTimeout(late);
+      pending.delete(id);
     }
     pending.set(id, (data) => {
-      clearTimeout(timer);
-      pending.delete(id);
+      clearTimeout(missing);
+      if (data.velix !== 'response') return;
+      finish();
       resolve(data);
     });
-    window.postMessage({ velix: 'request', id, action, args }, window.location.origin);
+    window.postMessage({ velix: 'request', id, action, args }, location.origin);
   });
   if (answer.failure) throw new VelixError(answer.failure.code, answer.failure.message);
   const response = answer.response;

@@ -49,8 +49,9 @@ $('state').addEventListener('click', () => run('settings', async () => {
 $('editKeys').addEventListener('click', () => run('keys', () => velix.editKeys()));
 
 window.velix = velix; // for the console and for test scripts
-setTimeout(() => {
-  $('extension').textContent = document.documentElement.dataset.velixExtension
-    ? `velix extension ${document.documentElement.dataset.velixExtension} found.`
-    : 'The velix extension is not installed: see README.md.';
-}, 300);
+// The extension leaves no mark in the page: asking velixhost's version tells
+// whether velix is there.
+velix.version().then(
+  (value) => { $('extension').textContent = `velixhost ${value} found.`; },
+  (error) => { $('extension').textContent = `${error.message} (see README.md).`; },
+);

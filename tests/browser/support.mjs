@@ -98,23 +98,35 @@ export class Desktop {
 
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.json': 'application/json' };
 
-// Serves the files under root on http://host:<free port>; resolves with the
-// origin.
-export function serve(root, host) {
+// Serves files on http://host:<free port>; resolves with the origin. routes
+// maps URL prefixes to folders, longest first ({'/pages/': dir, '/': dir}).
+// Every answer may be read from any origin (a sandboxed page loads its
+// modules from an opaque origin); "?csp-sandbox" serves a page sandboxed by
+// its Content-Security-Policy.
+export function serve(routes, host) {
+  const prefixes = Object.keys(routes).sort((a, b) => b.length - a.length);
   const server = http.createServer((request, response) => {
     const url = new URL(request.url, 'http://x');
-    const file = path.join(root, path.normalize(decodeURIComponent(url.pathname)).replace(/^(\.\.[/\\])+/, ''));
-    let stat;
+    const prefix = prefixes.find((p) => url.pathname.startsWith(p));
+    let file;
+    let stat = null;
     try {
-      stat = statSync(file);
+      const root = path.resolve(routes[prefix]);
+      file = path.join(root, path.normalize(decodeURIComponent(url.pathname.slice(prefix.length))));
+      if (file.startsWith(root + path.sep)) stat = statSync(file);
     } catch {
-      stat = null;
+      stat = null; // no such route or file, or a malformed path
     }
-    if (!file.startsWith(root) || !stat?.isFile()) {
+    if (!stat?.isFile()) {
       response.writeHead(404).end();
       return;
     }
-    response.writeHead(200, { 'content-type': TYPES[path.extname(file)] ?? 'application/octet-stream' });
+    const headers = {
+      'content-type': TYPES[path.extname(file)] ?? 'application/octet-stream',
+      'access-control-allow-origin': '*',
+    };
+    if (url.searchParams.has('csp-sandbox')) headers['content-security-policy'] = 'sandbox allow-scripts';
+    response.writeHead(200, headers);
     createReadStream(file).pipe(response);
   });
   stoppers.push(() => new Promise((resolve) => server.close(resolve)));
