@@ -136,8 +136,13 @@ before(async () => {
     HOME: home,
     XDG_CONFIG_HOME: path.join(home, '.config'),
     XDG_RUNTIME_DIR: work,
+    XDG_STATE_HOME: path.join(home, '.local/state'),
+    // The pages are served on http://127.0.0.1: the administrator's policy
+    // of this run serves development origins (and not the machine's own).
+    VELIX_POLICY_FILE: path.join(work, 'policy.conf'),
     DISPLAY: display,
   };
+  writeFileSync(env.VELIX_POLICY_FILE, 'AllowDevelopmentOrigins=1\n');
   delete env.WAYLAND_DISPLAY;
   delete env.QT_QPA_PLATFORM;
   await run('mkdir', ['-p', path.join(home, 'keys')]);
@@ -168,6 +173,9 @@ test('a signature made in the dialog reaches the page and verifies', async () =>
   const report = await run(path.join(BUILD, 'bin/velix-demo'), ['verify', path.join(env.HOME, 'keys/public.pem')],
     { input: document });
   assert.match(report, /signature .*: good/);
+  // The signature left its trace in the journal, apart from the run logs.
+  const journal = readFileSync(path.join(env.XDG_STATE_HOME, 'velix/journal'), 'utf8');
+  assert.match(journal, new RegExp(`site=${origin.replace(/[.]/g, '\\.')} action=signMessage serial=\\d+ sha256=[0-9a-f]{64} outcome=ok`));
   assert.match(report, /AUTH line: good/);
   assert.match(document, /Pay 10 to ACME, invoice 7/);
 });

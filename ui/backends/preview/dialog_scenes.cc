@@ -13,6 +13,7 @@
 #include "ui/request_origin.h"
 #include "ui/screen_keyboard_dlg.h"
 #include "ui/sign_dlg.h"
+#include "ui/site_consent_dlg.h"
 #include "ui/state_dlg.h"
 #include "ui/text_to_sign.h"
 
@@ -195,6 +196,14 @@ void ShowEveryDialog(const std::function<void(const std::string& name)>& snap_ne
   config.KeyType = 0;
   config.tokenName.clear();
   config.Save();
+
+  // A site velix does not know asks first; a long host shows its end.
+  for (const auto& [name, origin] : {std::pair<const char*, std::string>{"206-site-consent", kSampleSite},
+                                     {"206-site-consent-253-character-host", LongHostOrigin()}}) {
+    CSiteConsentDlgImp consent(origin);
+    snap_next(name);
+    consent.DoModal(CSiteConsentDlg::kTemplateId, nullptr);
+  }
 
   CDlgScreenKeyboardImpl keyboard;
   snap_next("202-keyboard");
