@@ -85,7 +85,9 @@ class VelixTool : public ::testing::Test {
   // velix with its settings in this test's own folder.
   VelixRun velix_at_home(const std::vector<std::string>& args, const std::string& input = "") {
     fs::create_directories(dir_ / "config");
-    return velix(args, input, {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()}});
+    return velix(args, input,
+                 {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"XDG_STATE_HOME", (dir_ / "state").string()},
+                  {"HOME", dir_.string()}});
   }
 
   fs::path dir_;
@@ -426,7 +428,8 @@ TEST_F(VelixSigning, MessageFromStandardInputWithThePassphraseOnAnotherDescripto
   write_file(dir_ / "passphrase", std::string(kPassphrase) + "\n");
   const std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" --passphrase-fd 3 sign message --json - 3<\"$1\"",
                                       VELIX_PATH, (dir_ / "passphrase").string()};
-  ChildProcess child(argv, {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()}});
+  ChildProcess child(argv, {{"XDG_CONFIG_HOME", (dir_ / "config").string()},
+                            {"XDG_STATE_HOME", (dir_ / "state").string()}, {"HOME", dir_.string()}});
   ASSERT_TRUE(child.started());
   child.write_input("Line one\nLine two\n");
   child.close_input();
@@ -483,6 +486,7 @@ TEST_F(VelixSigning, DialogTakesThePassphraseAndEscapeCancels) {
   ASSERT_EQ(velix_at_home({"settings", "set", "VK", "0"}).exit_code, 0);  // no on-screen keyboard
   const Desktop desktop(display.name());
   const EnvChanges env{{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()},
+                       {"XDG_STATE_HOME", (dir_ / "state").string()},
                        {"DISPLAY", display.name()}, {"WAYLAND_DISPLAY", std::nullopt},
                        {"QT_QPA_PLATFORM", std::nullopt}};
   for (const bool typed : {true, false}) {
@@ -503,6 +507,20 @@ TEST_F(VelixSigning, DialogTakesThePassphraseAndEscapeCancels) {
     write_file(dir_ / "doc.txt", child.output());
     EXPECT_EQ(velix({"verify", (dir_ / "doc.txt").string(), "--cards", cards_}).exit_code, 0) << child.output();
   }
+}
+
+// Every signature velix makes leaves a line in the signature journal, which
+// velix journal prints.
+TEST_F(VelixSigning, SignaturesAreKeptInTheJournal) {
+  EXPECT_EQ(velix_at_home({"journal"}).output, "");  // nothing signed yet
+  ASSERT_EQ(sign({"message", "Pay 10"}).exit_code, 0);
+  const VelixRun journal = velix_at_home({"journal"});
+  EXPECT_EQ(journal.exit_code, 0);
+  // With the SHA-256 of "Pay 10".
+  EXPECT_NE(journal.output.find(" site=- action=velix-sign-message serial=12345 "
+                                "sha256=980063b79c8d6ead333b3e4fa6fa51c51e5e4b8245c31bae593c07d9d6d1ac98 outcome=ok\n"),
+            std::string::npos)
+      << journal.output;
 }
 
 // velix loads Qt's GUI only for --dialog, through the dialog module; without

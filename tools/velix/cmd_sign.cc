@@ -233,7 +233,7 @@ void sign_message(const SignArguments& args, const GlobalOptions& options) {
 
   std::u16string document;
   signer.SignMessage(message, &document);
-  journal(signer, "velix sign message", TextDigest(platform::utf16_to_utf8(message)), !document.empty());
+  journal(signer, "velix-sign-message", TextDigest(platform::utf16_to_utf8(message)), !document.empty());
   if (document.empty()) fail(signer, boxes, "nothing was signed");
   // The document is written in the bytes that were signed, or it would not check.
   const unsigned code_page = SigningCodePage();
@@ -268,7 +268,7 @@ void sign_file(const SignArguments& args, const GlobalOptions& options) {
   std::u16string signature;
   signer.set_Error(kErrorNone);  // SignFile sets it only when no key could be had
   signer.SignFile(path, &signature);
-  journal(signer, "velix sign file", FileDigest(args.file), !signature.empty());
+  journal(signer, "velix-sign-file", FileDigest(args.file), !signature.empty());
   if (signature.empty()) fail(signer, boxes, "nothing was signed");
   deliver(platform::utf16_to_utf8(signature), args, options, report, "signature");
 }
