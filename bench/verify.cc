@@ -111,7 +111,7 @@ int run_velix_batch(const std::filesystem::path& velix, const std::vector<std::s
 
   // The library's own loop: read every file, check it.
   velix_cards* cards = nullptr;
-  velix_cards_load(card.data(), card.size(), &cards);
+  velix_cards_load(card.data(), card.size(), 0, &cards);
   const auto loop_start = std::chrono::steady_clock::now();
   int good = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir / "docs")) {
@@ -120,7 +120,7 @@ int run_velix_batch(const std::filesystem::path& velix, const std::vector<std::s
     content << in.rdbuf();
     const std::string document = content.str();
     velix_signer_info info{};
-    good += velix_verify_document(cards, document.data(), document.size(), &info) == VELIX_OK;
+    good += velix_verify_document(cards, document.data(), document.size(), 0, &info) == VELIX_OK;
   }
   const double loop_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - loop_start).count();
   velix_cards_free(cards);
@@ -150,7 +150,7 @@ int main(int, char** argv) {
   core_init();
   Keys keys = open_test_key();
   velix_cards* cards = nullptr;
-  if (velix_cards_load(keys.card.data(), keys.card.size(), &cards) != VELIX_OK) return 1;
+  if (velix_cards_load(keys.card.data(), keys.card.size(), 0, &cards) != VELIX_OK) return 1;
 
   std::vector<std::string> documents;
   std::vector<Bare> bare;
@@ -186,7 +186,7 @@ int main(int, char** argv) {
     int good = 0;
     for (const std::string& doc : documents) {
       velix_signer_info info{};
-      good += velix_verify_document(cards, doc.data(), doc.size(), &info) == VELIX_OK;
+      good += velix_verify_document(cards, doc.data(), doc.size(), 0, &info) == VELIX_OK;
     }
     return good;
   };

@@ -11,7 +11,7 @@
 
 struct PublicCard {
   uint32_t serial;
-  char user_id[24];
+  char user_id[24];  // from the card's user ID packet
   std::unique_ptr<RsaPublicKey> key;
 };
 

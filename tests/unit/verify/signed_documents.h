@@ -157,7 +157,9 @@ inline std::string frame_document(const std::string& text, const std::string& si
 
 // A card collection, freed with the test.
 struct Cards {
-  explicit Cards(const std::string& text) { status = velix_cards_load(text.data(), text.size(), &cards); }
+  explicit Cards(const std::string& text, unsigned flags = 0) {
+    status = velix_cards_load(text.data(), text.size(), flags, &cards);
+  }
   ~Cards() { velix_cards_free(cards); }
   Cards(const Cards&) = delete;
   Cards& operator=(const Cards&) = delete;
