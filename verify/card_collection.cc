@@ -71,9 +71,7 @@ bool user_id_matches_name_line(const std::string& user_id, const char* name_line
   if (user_id.empty() || user_id.size() >= sizeof PublicCard::user_id) return false;
   for (const char c : user_id)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
-  std::string shown = user_id.substr(0, kUserIdFieldSize);
-  shown.erase(shown.find_last_not_of(' ') + 1);
-  return shown == name_line;
+  return name_line_text(user_id.c_str()) == name_line;
 }
 
 // A card's certification, checked once the whole collection is read, since
@@ -155,6 +153,12 @@ velix_status load(const char* text, size_t length, unsigned flags, velix_cards* 
 }
 
 }  // namespace
+
+std::string name_line_text(const char* user_id) {
+  std::string shown(user_id, strnlen(user_id, kUserIdFieldSize));
+  shown.erase(shown.find_last_not_of(' ') + 1);
+  return shown;
+}
 
 extern "C" velix_status velix_cards_load(const char* text, size_t length, unsigned flags, velix_cards** cards) {
   if (cards == nullptr) return VELIX_E_ARGS;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 
 #include "verify/rsa_public_key.h"
@@ -20,3 +21,7 @@ struct velix_cards {
 };
 
 constexpr size_t kMaxCardDataBlock = 16 * 1024;
+
+// What a document's name line shows of a user ID: its first 20 characters
+// without trailing spaces, as the document reader returns it.
+std::string name_line_text(const char* user_id);

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/document.h"
+#include "verify/card_collection.h"
 #include "verify/digest.h"
 #include "verify/library_setup.h"
 #include "verify/signature_check.h"
@@ -39,7 +40,11 @@ velix_status verify(const velix_cards* cards, const char* text, size_t length, u
   md5.update(signature.extras, sizeof signature.extras);
   uint8_t digest[kMd5Size];
   md5.final(digest);
-  return check_signature(cards, signature, digest, info);
+  const velix_status checked = check_signature(cards, signature, digest, info);
+  // The signer writes its key's user ID, which the card holds, in name line 1.
+  if (checked == VELIX_OK && (flags & VELIX_LENIENT) == 0 && name_line_text(info->user_id) != doc.name1)
+    return VELIX_E_NAME_LINES;
+  return checked;
 }
 
 }  // namespace
