@@ -7,16 +7,20 @@
 //   detached  SIGNATURE_FILE  DATA_FILE  STATUS  SERIAL
 //   auth      TEXT_FILE  PREFIX_HEX  SERIAL  STATUS  KEY_TYPE  LINE_START
 //   cards     FILE  strict|later_wins  STATUS  COUNT
-// STATUS is the library's numeric status. Every document case is checked
-// with DIR/cards.key.
+// STATUS is the library's numeric status; USER_ID is UTF-8 (the card holds it
+// in code page 1251). Every document case is checked with DIR/cards.key.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "platform/codepage.h"
 #include "signer/auth_line.h"
+#include "core/engine.h"
 #include "tests/unit/verify/signed_documents.h"
 
 using namespace verify_test;
@@ -26,11 +30,30 @@ namespace {
 
 const uint8_t kPrefix[10] = {0x5f, 0x3a, 0x9c, 0x0e, 0x71, 0xd2, 0x4b, 0x86, 0xe2, 0xa7};
 const char kPrefixHex[] = "5f3a9c0e71d24b86e2a7";
+// "Иван П." in code page 1251, as a Russian bank's keys carry.
+const char kCyrillicUserId[] = "\xC8\xE2\xE0\xED \xCF.";
+
+// A key of serial 0 with a Cyrillic user ID, and its self-certified card.
+struct CyrillicKey {
+  CyrillicKey() {
+    core_init();
+    secret.engine_id = ENGINE_BUILTIN;
+    secret.kind = KEY_KIND_SECRET;
+    std::strcpy(secret.user_id, kCyrillicUserId);
+    KeyCertRecord record = key_cert_record_from(test_rsa_key(1024).rsa.get(), 0, kCyrillicUserId);
+    if (core_engine(ENGINE_BUILTIN)->open_secret_key(&record, &secret) != 0) std::abort();
+    card = test_card(1024, 0, kCyrillicUserId, &secret);
+  }
+  ~CyrillicKey() { core_close_key(&secret); }
+  KeyHandle secret{};
+  std::string card;
+};
 
 class CaseWriter {
  public:
-  explicit CaseWriter(const fs::path& dir) : dir_(dir), list_(dir / "cases.tsv", std::ios::binary) {
-    cards_text_ = read_fixture("pubkeys.key") + openssl_test_card();
+  CaseWriter(const fs::path& dir, const std::string& more_cards)
+      : dir_(dir), list_(dir / "cases.tsv", std::ios::binary) {
+    cards_text_ = read_fixture("pubkeys.key") + openssl_test_card() + more_cards;
     write("cards.key", cards_text_);
     cards_ = std::make_unique<Cards>(cards_text_);
     if (cards_->status != VELIX_OK) fail("cards.key", cards_->status, VELIX_OK);
@@ -50,7 +73,8 @@ class CaseWriter {
       if (std::string(info.text, info.text_length) != text || info.serial != serial) fail(name, got, expected);
     }
     list_ << "document\t" << name << "\t" << (lenient ? "lenient" : "strict") << "\t" << expected << "\t"
-          << serial << "\t" << user_id << "\t" << text_file << "\n";
+          << serial << "\t" << *platform::convert_code_page(user_id, 1251, platform::kCodePageUtf8) << "\t"
+          << text_file << "\n";
   }
 
   void detached(const std::string& name, const std::string& signature, const std::string& data,
@@ -102,7 +126,7 @@ class CaseWriter {
   bool failed_ = false;
 };
 
-void write_cases(CaseWriter& out) {
+void write_cases(CaseWriter& out, CyrillicKey& cyrillic) {
   const std::string message = "Pay 10 to ACME\r\n";
   const std::string text = message + AuthLine(kPrefix, 0, message, 12345);
   const std::string good = sign_document(text, fixture_key());
@@ -111,6 +135,10 @@ void write_cases(CaseWriter& out) {
   const std::string statement = "Statement 2026-01-01..2026-01-31\r\n";
   out.document("openssl_key.txt", sign_document(statement, openssl_test_key()), false, VELIX_OK, statement, 4242,
                "Test User");
+
+  const std::string payment = "\xCE\xEF\xEB\xE0\xF2\xE0 10\r\n";  // "Оплата 10" in 1251
+  out.document("cyrillic_serial_0.txt", sign_document(payment, &cyrillic.secret), false, VELIX_OK, payment, 0,
+               kCyrillicUserId);
 
   std::string tampered = good;
   tampered[tampered.find("Pay 10") + 4] = '9';
@@ -160,7 +188,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   fs::create_directories(argv[1]);
-  CaseWriter out(argv[1]);
-  write_cases(out);
+  CyrillicKey cyrillic;
+  CaseWriter out(argv[1], cyrillic.card);
+  write_cases(out, cyrillic);
   return out.failed() ? 1 : 0;
 }
