@@ -1,8 +1,9 @@
 // The C library's own loop, as the yardstick of the Python and Java
 // bindings (bench/verify_bindings.py):
 //   bench_verify_loop write DIR   writes DIR/cards.key and DIR/doc000.txt ...
-//   bench_verify_loop run DIR N   checks every document of DIR in N rounds
-//                                 and prints each round's documents/s
+//   bench_verify_loop run DIR N   checks every document of DIR 4 times a
+//                                 round, N rounds, and prints each round's
+//                                 documents/s
 // Wall time, the way the bindings are timed.
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,9 @@
 #include "verify/velixverify.h"
 
 namespace fs = std::filesystem;
+
+// Passes over the documents in one timed round (the bindings make as many).
+constexpr int kPasses = 4;
 
 namespace {
 
@@ -48,12 +52,13 @@ int run_rounds(const fs::path& dir, int rounds) {
     if (entry.path().filename().string().rfind("doc", 0) == 0) documents.push_back(read_file(entry.path()));
   for (int round = 0; round < rounds; ++round) {
     const auto start = std::chrono::steady_clock::now();
-    for (const std::string& doc : documents) {
-      velix_signer_info info{};
-      if (velix_verify_document(cards, doc.data(), doc.size(), 0, &info) != VELIX_OK) return 1;
-    }
+    for (int pass = 0; pass < kPasses; ++pass)
+      for (const std::string& doc : documents) {
+        velix_signer_info info{};
+        if (velix_verify_document(cards, doc.data(), doc.size(), 0, &info) != VELIX_OK) return 1;
+      }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%.1f\n", static_cast<double>(documents.size()) / seconds);
+    std::printf("%.1f\n", static_cast<double>(kPasses * documents.size()) / seconds);
   }
   velix_cards_free(cards);
   return 0;
