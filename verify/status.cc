@@ -23,7 +23,8 @@ extern "C" const char* velix_status_text(velix_status status) {
     case VELIX_E_PREFIX: return "the digest prefix is not 20 hex digits";
     case VELIX_E_TOO_LARGE: return "the input is too large";
     case VELIX_E_TRAILING_DATA: return "data follows the document's END SIGNATURE line";
-    case VELIX_E_EXTRA_PACKETS: return "the signature block holds other packets than the signature and its trust packet";
+    case VELIX_E_EXTRA_PACKETS:
+      return "the signature block holds other packets than the signature and its trust packet";
     case VELIX_E_ARMOR_TRAILING: return "text follows the signature's check line";
     case VELIX_E_TOTAL_FIELD: return "the total field is not the document's length";
     case VELIX_E_VERSION: return "the document version is not 01";

@@ -19,7 +19,8 @@ extern "C" velix_status velix_detached_begin(const char* signature, size_t signa
   prepare_library();
   try {
     auto begun = std::make_unique<velix_detached>();
-    const velix_status parsed = parse_signature_block(signature, signature_length, kDataSignatureClass, &begun->signature);
+    const velix_status parsed =
+        parse_signature_block(signature, signature_length, kDataSignatureClass, &begun->signature);
     if (parsed != VELIX_OK) return parsed;
     *check = begun.release();
     return VELIX_OK;

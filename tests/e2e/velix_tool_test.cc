@@ -192,7 +192,8 @@ TEST_F(VelixTool, VerifyWritesExactlyTheSignedTextAndOnlySafeOutput) {
   signed_by_ivan.resize(static_cast<size_t>(
       core_sign_document("\xCE\xEF\xEB\xE0\xF2\xE0\r\n", -1, signed_by_ivan.data(), 4096, &cyrillic.secret)));
   write_file(dir_ / "ivan.txt", signed_by_ivan);
-  VelixRun json = velix({"verify", (dir_ / "ivan.txt").string(), "--cards", (dir_ / "cyrillic.key").string(), "--json"});
+  const std::string ivan_cards = (dir_ / "cyrillic.key").string();
+  VelixRun json = velix({"verify", (dir_ / "ivan.txt").string(), "--cards", ivan_cards, "--json"});
   EXPECT_EQ(json.exit_code, 0) << json.output;
   EXPECT_NE(json.output.find("\"serial\":0,\"user_id\":\"Иван П.\""), std::string::npos) << json.output;
   EXPECT_NE(json.output.find("\"text\":\"Оплата\\u000d\\u000a\""), std::string::npos) << json.output;

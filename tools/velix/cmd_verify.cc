@@ -40,7 +40,9 @@ struct Display {
     const std::string utf8 = utf8_from_code_page(bytes, code_page);
     return json ? utf8 : escape_for_terminal(utf8);
   }
-  std::string file_name(const std::string& name) const { return json ? utf8_from_code_page(name, platform::kCodePageUtf8) : escape_for_terminal(name); }
+  std::string file_name(const std::string& name) const {
+    return json ? utf8_from_code_page(name, platform::kCodePageUtf8) : escape_for_terminal(name);
+  }
 };
 
 class Cards {

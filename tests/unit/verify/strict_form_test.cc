@@ -59,7 +59,8 @@ std::string signature_with_packets_after(const std::string& text, const std::vec
 
 TEST(StrictForm, WhatTheSignerWritesPassesBothModesWithBlanksAfterIt) {
   Cards cards(openssl_test_card());
-  for (const std::string& text : std::vector<std::string>{"Pay 10\r\n", std::string(5000, 'x') + "\r\n", std::string("\0\r\nEND\r\n", 8)}) {
+  const std::vector<std::string> texts{"Pay 10\r\n", std::string(5000, 'x') + "\r\n", std::string("\0\r\nEND\r\n", 8)};
+  for (const std::string& text : texts) {
     const std::string document = sign_document(text, openssl_test_key());
     for (const std::string after : {"", "\r\n", "\r\n\r\n \t\r\n"}) {
       const std::string input = document + after;

@@ -2,7 +2,6 @@ package org.velix.verify;
 
 import com.sun.jna.Memory;
 import com.sun.jna.Pointer;
-import com.sun.jna.ptr.PointerByReference;
 
 /**
  * A card collection (pubkeys.key, Public.iks), read once and then shared by any number of threads.
@@ -24,16 +23,14 @@ public final class Cards implements AutoCloseable {
   /** As {@link #load(byte[])}; laterWins lets a later card replace an earlier one of its serial. */
   public static Cards load(byte[] text, boolean laterWins) throws VerifyException {
     Memory copy = Native.copy(text);
-    PointerByReference out = new PointerByReference();
+    Memory out = new Memory(Native.POINTER_SIZE);
     Native.check(
-        Native.LIB.velix_cards_load(
-            copy, text.length, laterWins ? Native.CARDS_LATER_WINS : 0, out),
-        0);
-    return new Cards(out.getValue());
+        Native.velix_cards_load(copy, text.length, laterWins ? Native.CARDS_LATER_WINS : 0, out), 0);
+    return new Cards(out.getPointer(0));
   }
 
   public synchronized int size() {
-    return (int) Native.LIB.velix_cards_count(handle());
+    return (int) Native.velix_cards_count(handle());
   }
 
   synchronized Pointer handle() {
@@ -44,7 +41,7 @@ public final class Cards implements AutoCloseable {
   @Override
   public synchronized void close() {
     if (handle != null) {
-      Native.LIB.velix_cards_free(handle);
+      Native.velix_cards_free(handle);
       handle = null;
     }
   }

@@ -1,66 +1,73 @@
 package org.velix.verify;
 
-import com.sun.jna.Library;
 import com.sun.jna.Memory;
 import com.sun.jna.Pointer;
-import com.sun.jna.Structure;
-import com.sun.jna.ptr.IntByReference;
-import com.sun.jna.ptr.PointerByReference;
 
-/** The C library through JNA: its calls, in velixverify.h's words. */
-interface Native extends Library {
+/**
+ * The C library through JNA's direct mapping (the cheapest call JNA makes), in velixverify.h's
+ * words. velix_signer_info is read from native memory by offset.
+ */
+final class Native {
   // The library's major version: the one whose structures this mirrors. The
   // system property or VELIXVERIFY_LIBRARY names one outside the loader's path.
-  String LIBRARY =
+  static final String LIBRARY =
       System.getProperty(
           "velixverify.library",
           System.getenv().getOrDefault("VELIXVERIFY_LIBRARY", "libvelixverify.so.2"));
-  Native LIB = com.sun.jna.Native.load(LIBRARY, Native.class);
 
-  int LENIENT = 0x1;
-  int CARDS_LATER_WINS = 0x2;
-
-  /** velix_signer_info. */
-  @Structure.FieldOrder({
-    "serial", "user_id", "signed_at", "modulus_bits", "text", "text_length", "consumed"
-  })
-  class SignerInfo extends Structure {
-    public int serial;
-    public byte[] user_id = new byte[24];
-    public int signed_at;
-    public int modulus_bits;
-    public Pointer text;
-    public long text_length;
-    public long consumed;
+  static {
+    com.sun.jna.Native.register(LIBRARY);
   }
 
-  String velix_status_text(int status);
+  static final int LENIENT = 0x1;
+  static final int CARDS_LATER_WINS = 0x2;
 
-  String velix_verify_version();
+  /** velix_signer_info on 64-bit Linux: its size and where its fields lie. */
+  static final int INFO_SIZE = 64;
+  static final int INFO_SERIAL = 0;
+  static final int INFO_USER_ID = 4;
+  static final int USER_ID_SIZE = 24;
+  static final int INFO_SIGNED_AT = 28;
+  static final int INFO_MODULUS_BITS = 32;
+  static final int INFO_TEXT = 40;
+  static final int INFO_TEXT_LENGTH = 48;
+  static final int INFO_CONSUMED = 56;
+  static final int POINTER_SIZE = 8;
 
-  int velix_cards_load(Pointer text, long length, int flags, PointerByReference cards);
+  private Native() {}
 
-  void velix_cards_free(Pointer cards);
+  static native Pointer velix_status_text(int status);
 
-  long velix_cards_count(Pointer cards);
+  static native Pointer velix_verify_version();
 
-  int velix_verify_document(Pointer cards, Pointer document, long length, int flags, SignerInfo info);
+  static native int velix_cards_load(Pointer text, long length, int flags, Pointer cards);
 
-  int velix_detached_begin(byte[] signature, long length, PointerByReference check);
+  static native void velix_cards_free(Pointer cards);
 
-  int velix_detached_update(Pointer check, byte[] data, long length);
+  static native long velix_cards_count(Pointer cards);
 
-  int velix_detached_finish(Pointer check, Pointer cards, SignerInfo info);
+  static native int velix_verify_document(
+      Pointer cards, Pointer document, long length, int flags, Pointer info);
 
-  void velix_detached_free(Pointer check);
+  static native int velix_detached_begin(byte[] signature, long length, Pointer check);
 
-  int velix_parse_prefix(String hex, byte[] prefix);
+  static native int velix_detached_update(Pointer check, byte[] data, long length);
 
-  int velix_check_auth_line(
-      byte[] prefix, byte[] text, long length, int serial, IntByReference keyType, LongRef lineStart);
+  static native int velix_detached_finish(Pointer check, Pointer cards, Pointer info);
 
-  /** A size_t out-parameter (64-bit Linux). */
-  class LongRef extends com.sun.jna.ptr.LongByReference {}
+  static native void velix_detached_free(Pointer check);
+
+  static native int velix_parse_prefix(byte[] hex, byte[] prefix);
+
+  static native int velix_check_auth_line(
+      byte[] prefix, byte[] text, long length, int serial, Pointer keyType, Pointer lineStart);
+
+  /** A zeroed velix_signer_info. */
+  static Memory signerInfo() {
+    Memory info = new Memory(INFO_SIZE);
+    info.clear();
+    return info;
+  }
 
   /** A copy of bytes in native memory, so that pointers into it can be turned into offsets. */
   static Memory copy(byte[] bytes) {
@@ -71,7 +78,7 @@ interface Native extends Library {
 
   static void check(int status, long serial) throws VerifyException {
     if (status != 0) {
-      throw new VerifyException(Status.of(status), LIB.velix_status_text(status), serial);
+      throw new VerifyException(Status.of(status), velix_status_text(status).getString(0), serial);
     }
   }
 }

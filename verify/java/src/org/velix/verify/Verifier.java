@@ -2,11 +2,10 @@ package org.velix.verify;
 
 import com.sun.jna.Memory;
 import com.sun.jna.Pointer;
-import com.sun.jna.ptr.IntByReference;
-import com.sun.jna.ptr.PointerByReference;
 import java.io.IOException;
 import java.io.InputStream;
 import java.nio.charset.Charset;
+import java.nio.charset.StandardCharsets;
 import java.time.Instant;
 import java.util.Arrays;
 
@@ -31,14 +30,18 @@ public final class Verifier {
   public static Verified verifyDocument(
       Cards cards, byte[] document, boolean lenient, Charset userIdCharset) throws VerifyException {
     Memory copy = Native.copy(document);
-    Native.SignerInfo info = new Native.SignerInfo();
+    Memory info = Native.signerInfo();
     int status =
-        Native.LIB.velix_verify_document(
+        Native.velix_verify_document(
             cards.handle(), copy, document.length, lenient ? Native.LENIENT : 0, info);
-    Native.check(status, Integer.toUnsignedLong(info.serial));
-    int start = (int) (Pointer.nativeValue(info.text) - Pointer.nativeValue(copy));
-    byte[] text = Arrays.copyOfRange(document, start, start + (int) info.text_length);
-    return new Verified(signer(info, userIdCharset), text, info.consumed);
+    Native.check(status, Integer.toUnsignedLong(info.getInt(Native.INFO_SERIAL)));
+    long text = Pointer.nativeValue(info.getPointer(Native.INFO_TEXT));
+    int start = (int) (text - Pointer.nativeValue(copy));
+    int end = start + (int) info.getLong(Native.INFO_TEXT_LENGTH);
+    return new Verified(
+        signer(info, userIdCharset),
+        Arrays.copyOfRange(document, start, end),
+        info.getLong(Native.INFO_CONSUMED));
   }
 
   /** Checks a detached signature over data held in memory. */
@@ -54,57 +57,59 @@ public final class Verifier {
   /** Checks a detached signature over data read from a stream in pieces. */
   public static Signer verifyDetached(Cards cards, byte[] signature, InputStream data)
       throws VerifyException, IOException {
-    PointerByReference out = new PointerByReference();
-    Native.check(Native.LIB.velix_detached_begin(signature, signature.length, out), 0);
-    Pointer check = out.getValue();
+    Memory out = new Memory(Native.POINTER_SIZE);
+    Native.check(Native.velix_detached_begin(signature, signature.length, out), 0);
+    Pointer check = out.getPointer(0);
     try {
       byte[] piece = new byte[CHUNK];
       for (int n; (n = data.read(piece)) > 0; ) {
-        Native.check(Native.LIB.velix_detached_update(check, piece, n), 0);
+        Native.check(Native.velix_detached_update(check, piece, n), 0);
       }
     } catch (VerifyException | IOException | RuntimeException e) {
-      Native.LIB.velix_detached_free(check);
+      Native.velix_detached_free(check);
       throw e;
     }
-    Native.SignerInfo info = new Native.SignerInfo();
+    Memory info = Native.signerInfo();
     Native.check(
-        Native.LIB.velix_detached_finish(check, cards.handle(), info),
-        Integer.toUnsignedLong(info.serial));
+        Native.velix_detached_finish(check, cards.handle(), info),
+        Integer.toUnsignedLong(info.getInt(Native.INFO_SERIAL)));
     return signer(info, DEFAULT_USER_ID_CHARSET);
   }
 
   /** The 10 bytes of a digest prefix written as 20 hex digits. */
   public static byte[] parsePrefix(String hex) throws VerifyException {
     byte[] prefix = new byte[10];
-    Native.check(Native.LIB.velix_parse_prefix(hex, prefix), 0);
+    byte[] text = (hex + "\0").getBytes(StandardCharsets.US_ASCII);
+    Native.check(Native.velix_parse_prefix(text, prefix), 0);
     return prefix;
   }
 
   /** Checks the AUTH line that ends a verified document's text. */
   public static AuthLine checkAuthLine(String prefix, byte[] text, long serial)
       throws VerifyException {
-    IntByReference keyType = new IntByReference();
-    Native.LongRef lineStart = new Native.LongRef();
+    Memory keyType = new Memory(4);
+    Memory lineStart = new Memory(8);
     Native.check(
-        Native.LIB.velix_check_auth_line(
+        Native.velix_check_auth_line(
             parsePrefix(prefix), text, text.length, (int) serial, keyType, lineStart),
         serial);
-    int start = (int) lineStart.getValue();
+    int start = (int) lineStart.getLong(0);
     return new AuthLine(
-        AuthLine.KeyType.values()[keyType.getValue()], start, Arrays.copyOf(text, start));
+        AuthLine.KeyType.values()[keyType.getInt(0)], start, Arrays.copyOf(text, start));
   }
 
   public static String libraryVersion() {
-    return Native.LIB.velix_verify_version();
+    return Native.velix_verify_version().getString(0);
   }
 
-  private static Signer signer(Native.SignerInfo info, Charset userIdCharset) {
+  private static Signer signer(Memory info, Charset userIdCharset) {
+    byte[] userId = info.getByteArray(Native.INFO_USER_ID, Native.USER_ID_SIZE);
     int length = 0;
-    while (length < info.user_id.length && info.user_id[length] != 0) length++;
+    while (length < userId.length && userId[length] != 0) length++;
     return new Signer(
-        Integer.toUnsignedLong(info.serial),
-        new String(info.user_id, 0, length, userIdCharset),
-        Instant.ofEpochSecond(Integer.toUnsignedLong(info.signed_at)),
-        info.modulus_bits);
+        Integer.toUnsignedLong(info.getInt(Native.INFO_SERIAL)),
+        new String(userId, 0, length, userIdCharset),
+        Instant.ofEpochSecond(Integer.toUnsignedLong(info.getInt(Native.INFO_SIGNED_AT))),
+        info.getInt(Native.INFO_MODULUS_BITS));
   }
 }
