@@ -3,10 +3,9 @@
 from __future__ import annotations
 
 import ctypes
-from dataclasses import dataclass
 from datetime import datetime, timezone
 from enum import IntEnum
-from typing import BinaryIO, Iterable, Union
+from typing import BinaryIO, Iterable, NamedTuple, Union
 
 from velixverify import _native
 from velixverify._native import SignerInfo, lib
@@ -67,8 +66,7 @@ class Cards:
         return self._handle
 
 
-@dataclass(frozen=True)
-class Signer:
+class Signer(NamedTuple):
     """Who signed: the key's serial, the user ID of its card, the time."""
 
     serial: int
@@ -77,37 +75,39 @@ class Signer:
     key_bits: int
 
 
-@dataclass(frozen=True)
-class Verified(Signer):
-    """A verified document: its signer, and exactly the text that was signed
-    (the AUTH line included) and how many input bytes the document took."""
+class Verified(NamedTuple):
+    """A verified document: its signer's serial, user ID, signing time and
+    key size, exactly the text that was signed (the AUTH line included), and
+    how many input bytes the document took."""
 
+    serial: int
+    user_id: str
+    signed_at: datetime
+    key_bits: int
     text: bytes
     consumed: int
 
 
-def _signer_fields(info: SignerInfo, encoding: str) -> dict:
-    return {
-        "serial": info.serial,
-        "user_id": info.user_id.decode(encoding, errors="replace"),
-        "signed_at": datetime.fromtimestamp(info.signed_at, tz=timezone.utc),
-        "key_bits": info.modulus_bits,
-    }
+_UTC = timezone.utc
 
 
 def verify_document(cards: Cards, document: bytes, *, lenient: bool = False,
                     user_id_encoding: str = DEFAULT_USER_ID_ENCODING) -> Verified:
     """Checks a signed document. Strict unless lenient: the document must be
     exactly as the signer writes it, with only blanks after it."""
-    document = bytes(document)
+    if type(document) is not bytes:
+        document = bytes(document)
     buffer = ctypes.c_char_p(document)
     info = SignerInfo()
     status = lib.velix_verify_document(cards.handle, buffer, len(document),
                                        _native.LENIENT if lenient else 0, ctypes.byref(info))
-    _raise_for(status, info.serial)
-    start = info.text - ctypes.cast(buffer, ctypes.c_void_p).value
-    return Verified(text=document[start:start + info.text_length], consumed=info.consumed,
-                    **_signer_fields(info, user_id_encoding))
+    if status:
+        _raise_for(status, info.serial)
+    # The text points into the buffer: its offset there is its place in document.
+    start = info.text - ctypes.c_void_p.from_buffer(buffer).value
+    return Verified(info.serial, info.user_id.decode(user_id_encoding, errors="replace"),
+                    datetime.fromtimestamp(info.signed_at, _UTC), info.modulus_bits,
+                    document[start:start + info.text_length], info.consumed)
 
 
 Data = Union[bytes, Iterable[bytes], BinaryIO]
@@ -128,7 +128,8 @@ def verify_detached(cards: Cards, signature: bytes, data: Data, *,
         raise
     info = SignerInfo()
     _raise_for(lib.velix_detached_finish(check, cards.handle, ctypes.byref(info)), info.serial)
-    return Signer(**_signer_fields(info, user_id_encoding))
+    return Signer(info.serial, info.user_id.decode(user_id_encoding, errors="replace"),
+                  datetime.fromtimestamp(info.signed_at, _UTC), info.modulus_bits)
 
 
 def _pieces(data: Data) -> Iterable[bytes]:
@@ -149,8 +150,7 @@ class KeyType(IntEnum):
     TOKEN = 1
 
 
-@dataclass(frozen=True)
-class AuthLine:
+class AuthLine(NamedTuple):
     """A matching AUTH line: the key type, where the line starts, and the
     message before it."""
 

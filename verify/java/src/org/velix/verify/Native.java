@@ -69,6 +69,28 @@ final class Native {
     return info;
   }
 
+  /**
+   * Each thread's native memory for the document checks, kept between calls: allocating it anew
+   * for every document would cost more than the call into the library.
+   */
+  static final class Scratch {
+    private static final ThreadLocal<Scratch> OF_THREAD = ThreadLocal.withInitial(Scratch::new);
+    final Memory info = new Memory(INFO_SIZE);
+    private Memory input = new Memory(4096);
+
+    static Scratch ofThisThread() {
+      return OF_THREAD.get();
+    }
+
+    /** The bytes copied into this thread's input memory (grown when they do not fit). */
+    Memory input(byte[] bytes) {
+      if (input.size() < bytes.length) input = new Memory(Math.max(bytes.length, 2 * input.size()));
+      input.write(0, bytes, 0, bytes.length);
+      info.clear();
+      return input;
+    }
+  }
+
   /** A copy of bytes in native memory, so that pointers into it can be turned into offsets. */
   static Memory copy(byte[] bytes) {
     Memory memory = new Memory(Math.max(1, bytes.length));

@@ -29,8 +29,9 @@ public final class Verifier {
   /** As {@link #verifyDocument(Cards, byte[])}; lenient accepts the looser older forms. */
   public static Verified verifyDocument(
       Cards cards, byte[] document, boolean lenient, Charset userIdCharset) throws VerifyException {
-    Memory copy = Native.copy(document);
-    Memory info = Native.signerInfo();
+    Native.Scratch scratch = Native.Scratch.ofThisThread();
+    Memory copy = scratch.input(document);
+    Memory info = scratch.info;
     int status =
         Native.velix_verify_document(
             cards.handle(), copy, document.length, lenient ? Native.LENIENT : 0, info);
