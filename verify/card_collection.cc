@@ -77,7 +77,6 @@ bool user_id_matches_name_line(const std::string& user_id, const char* name_line
 // A card's certification, checked once the whole collection is read, since
 // its certifying key may come later.
 struct PendingCertification {
-  uint32_t card_serial;
   uint32_t certifier;
   uint8_t digest[kMd5Size];
   ParsedSignature signature;
@@ -113,7 +112,6 @@ velix_status read_card(const DocumentRecord& doc, PublicCard* card, PendingCerti
                             &certification->signature) != VELIX_OK ||
       certification->signature.serial != doc.serial2)
     return VELIX_E_CARD_CERTIFICATION;
-  certification->card_serial = card->serial;
   certification->certifier = doc.serial2;
   StackMd5 md5;
   md5.update(parts.cert_packet, parts.cert_packet_length);
@@ -143,7 +141,7 @@ velix_status load(const char* text, size_t length, unsigned flags, velix_cards* 
     offset += static_cast<size_t>(used);
   }
   if (cards->by_serial.empty()) return VELIX_E_CARDS;
-  for (const auto& [serial, certification] : certifications) {
+  for (const auto& [card_serial, certification] : certifications) {
     const auto certifier = cards->by_serial.find(certification->certifier);
     if (certifier == cards->by_serial.end() ||
         !signature_opens(*certifier->second.key, certification->signature, certification->digest))

@@ -47,7 +47,7 @@ typedef enum velix_status {
   VELIX_E_PREFIX = 14,           /* a digest prefix that is not 20 hex digits */
   VELIX_E_TOO_LARGE = 15,        /* an input over the library's size limit */
   VELIX_E_TRAILING_DATA = 16,    /* something but blanks follows the END SIGNATURE line */
-  VELIX_E_EXTRA_PACKETS = 17,    /* the signature block holds more than the signature and its trust packet */
+  VELIX_E_EXTRA_PACKETS = 17,    /* the signature block holds other packets than the signature and its trust */
   VELIX_E_ARMOR_TRAILING = 18,   /* something but blanks follows the armor's check line */
   VELIX_E_TOTAL_FIELD = 19,      /* strict: the total field is not the document's length minus 8 */
   VELIX_E_VERSION = 20,          /* strict: the document version is not 01 */
