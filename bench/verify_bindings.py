@@ -45,7 +45,7 @@ def show(what: str, samples: list[float], fmt: str = "{:.0f}") -> None:
 
 def main() -> int:
     build = Path(sys.argv[1]).resolve()
-    library = build / "lib" / "libvelixverify.so.2"
+    library = build / "lib" / "libvelixverify.so.1"
     os.environ["VELIXVERIFY_LIBRARY"] = str(library)
     sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "verify" / "python"))
     from velixverify import Cards, verify_document

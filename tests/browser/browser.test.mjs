@@ -112,7 +112,7 @@ before(async () => {
   refusedOrigin = await serve(path.join(SOURCE, 'browser'), '127.0.0.2');
   const prefix = (await run(path.join(BUILD, 'bin/velix-demo'), ['prefix'], { env })).trim();
   verifyServer = await startVerifyServer(SOURCE, ['--cards', path.join(home, 'keys/Public.iks'), '--auth-prefix', prefix,
-    '--allow-origin', origin], { env: { ...env, VELIXVERIFY_LIBRARY: path.join(BUILD, 'lib/libvelixverify.so.2') } });
+    '--allow-origin', origin], { env: { ...env, VELIXVERIFY_LIBRARY: path.join(BUILD, 'lib/libvelixverify.so.1') } });
   browser = await launch();
   onStop(() => browser.close());
   page = await openDemo(origin, verifyServer);

@@ -6,7 +6,7 @@ import ctypes
 import os
 
 # The library's major version: the one whose structures this module mirrors.
-_SONAME = "libvelixverify.so.2"
+_SONAME = "libvelixverify.so.1"
 
 
 class SignerInfo(ctypes.Structure):

@@ -13,7 +13,7 @@ final class Native {
   static final String LIBRARY =
       System.getProperty(
           "velixverify.library",
-          System.getenv().getOrDefault("VELIXVERIFY_LIBRARY", "libvelixverify.so.2"));
+          System.getenv().getOrDefault("VELIXVERIFY_LIBRARY", "libvelixverify.so.1"));
 
   static {
     com.sun.jna.Native.register(LIBRARY);
