@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string_view>
 
-
 // The signer's layout, compared in place (building the document again would
 // cost more than the rest of the check): a 36-character header, two name lines
 // of 28, the keyword lines, every line ending in CR LF.
@@ -47,8 +46,8 @@ void put_name_line(char* out, const char* name, uint32_t serial) {
 // decoded bytes: lines of 64 characters, CR LF after each and after a shorter
 // last one, then the check line. The check line's four characters are the
 // only ones that decode to the CRC the decoder just accepted, so only their
-// place is checked.
-// (Encoded here, inline, as the hot path of every strict check.)
+// place is checked. The groups are encoded inline: this runs for every
+// strict check.
 bool armor_is_signers(const uint8_t* data, size_t size, std::string_view text) {
   static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   constexpr size_t kLineLength = 64;
@@ -116,6 +115,8 @@ velix_status check_strict_form(const char* input, size_t length, const DocumentR
       !matches(in, end - kEnd.size(), kEnd))
     return VELIX_E_LAYOUT;
 
+  // A total the 8 digits cannot hold is one the writer never writes.
+  if (end - kFieldDigits > kDocumentFieldMax) return VELIX_E_TOTAL_FIELD;
   put_digits(header, end - kFieldDigits);
   if (in.substr(0, kFieldDigits) != std::string_view(header, kFieldDigits)) return VELIX_E_TOTAL_FIELD;
   return only_blanks(input + end, length - end) ? VELIX_OK : VELIX_E_TRAILING_DATA;
