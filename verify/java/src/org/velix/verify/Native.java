@@ -100,7 +100,7 @@ final class Native {
 
   static void check(int status, long serial) throws VerifyException {
     if (status != 0) {
-      throw new VerifyException(Status.of(status), velix_status_text(status).getString(0), serial);
+      throw VerifyException.of(Status.of(status), velix_status_text(status).getString(0), serial);
     }
   }
 }

@@ -118,7 +118,7 @@ class VerifierTest {
                       } else {
                         VerifyException e =
                             assertThrows(
-                                VerifyException.class,
+                                VerifyException.BadSignature.class,
                                 () -> Verifier.verifyDetached(cards, signature, data));
                         assertEquals(status(c[3]), e.status());
                         assertEquals(Long.parseLong(c[4]), e.serial());
@@ -169,6 +169,17 @@ class VerifierTest {
                         assertEquals(status(c[3]), e.status());
                       }
                     }));
+  }
+
+  @Test
+  void everyFailingStatusHasItsOwnException() {
+    java.util.Set<Class<?>> classes = new java.util.HashSet<>();
+    for (Status status : Status.values()) {
+      if (status == Status.OK) continue;
+      VerifyException e = VerifyException.of(status, "", 0);
+      assertEquals(status, e.status());
+      assertTrue(classes.add(e.getClass()), status.toString());
+    }
   }
 
   @Test
