@@ -107,7 +107,9 @@ typedef struct velix_signer_info {
  * plain length, text after END SIGNATURE); info->consumed then tells where the
  * document ended, so a caller can still refuse trailing data. In both modes
  * the signature block must hold exactly the signature and its trust packet,
- * with nothing after the armor's check line. */
+ * with nothing after the armor's check line. Two inputs that verify strictly
+ * with the same text and signature differ at most in the blanks after END
+ * SIGNATURE: a replay filter keys on the bytes up to it. */
 VELIXVERIFY_API velix_status velix_verify_document(const velix_cards* cards, const char* document, size_t length,
                                                    unsigned flags, velix_signer_info* info);
 
