@@ -13,6 +13,7 @@
 #include "core/keycert.h"
 #include "core/packets.h"
 #include "core/user_id_check.h"
+#include "verify/blanks.h"
 #include "verify/digest.h"
 #include "verify/library_setup.h"
 #include "verify/signature_check.h"
@@ -20,12 +21,6 @@
 namespace {
 
 constexpr int kMinModulusBits = 512;
-
-bool only_blanks(const char* text, size_t length) {
-  for (size_t i = 0; i < length; ++i)
-    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n') return false;
-  return true;
-}
 
 // The packets of a card: one public key certificate, one user ID, and the
 // trust packets between them.

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "verify/blanks.h"
+
 // The signer's layout, compared in place (building the document again would
 // cost more than the rest of the check): a 36-character header, two name lines
 // of 28, the keyword lines, every line ending in CR LF.
@@ -18,12 +20,6 @@ constexpr size_t kHeaderLength = 36;
 constexpr size_t kNameLineLength = kNameWidth + kFieldDigits;
 constexpr size_t kNameLinesStart = kHeaderLength + 2;
 constexpr size_t kDataStart = kNameLinesStart + 2 * (kNameLineLength + 2) + kBegin.size();
-
-bool only_blanks(const char* text, size_t length) {
-  for (size_t i = 0; i < length; ++i)
-    if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n') return false;
-  return true;
-}
 
 // Eight zero-padded decimal digits, as the writer's "%08u".
 void put_digits(char* out, size_t value) {
