@@ -78,12 +78,13 @@ extern "C" velix_status velix_auth_digest(const uint8_t prefix[10], velix_key_ty
 }
 
 extern "C" velix_status velix_check_auth_line(const uint8_t prefix[10], const char* text, size_t text_length,
-                                              uint32_t serial, velix_key_type* key_type) {
+                                              uint32_t serial, velix_key_type* key_type, size_t* line_start_out) {
   if (prefix == nullptr || text == nullptr) return VELIX_E_ARGS;
   prepare_library();
   std::string_view written;
   size_t line_start = 0;
   if (!find_auth_line(std::string_view(text, text_length), &written, &line_start)) return VELIX_E_NO_AUTH_LINE;
+  if (line_start_out != nullptr) *line_start_out = line_start;
   for (const velix_key_type type : {VELIX_KEY_FILE, VELIX_KEY_TOKEN}) {
     char expected[kDigestLength + 1];
     auth_digest(prefix, static_cast<uint8_t>(type), text, line_start, serial, expected);

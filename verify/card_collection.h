@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <unordered_map>
 
 #include "verify/rsa_public_key.h"
@@ -11,7 +12,7 @@
 
 struct PublicCard {
   uint32_t serial;
-  char user_id[24];
+  char user_id[24];  // from the card's user ID packet
   std::unique_ptr<RsaPublicKey> key;
 };
 
@@ -20,3 +21,7 @@ struct velix_cards {
 };
 
 constexpr size_t kMaxCardDataBlock = 16 * 1024;
+
+// What a document's name line shows of a user ID: its first 20 characters
+// without trailing spaces, as the document reader returns it.
+std::string name_line_text(const char* user_id);

@@ -12,6 +12,15 @@ constexpr uint8_t kMd5DigestInfoPrefix[] = {0x30, 0x20, 0x30, 0x0c, 0x06, 0x08, 
 
 }  // namespace
 
+bool signature_opens(const RsaPublicKey& key, const ParsedSignature& signature, const uint8_t digest[kMd5Size]) {
+  // The check bytes give a cheap early answer for bytes that were changed.
+  if (std::memcmp(signature.check, digest, sizeof signature.check) != 0) return false;
+  uint8_t expected[sizeof kMd5DigestInfoPrefix + kMd5Size];
+  std::memcpy(expected, kMd5DigestInfoPrefix, sizeof kMd5DigestInfoPrefix);
+  std::memcpy(expected + sizeof kMd5DigestInfoPrefix, digest, kMd5Size);
+  return key.opens_to(signature.value, signature.value_length, expected, sizeof expected);
+}
+
 velix_status check_signature(const velix_cards* cards, const ParsedSignature& signature,
                              const uint8_t digest[kMd5Size], velix_signer_info* info) {
   const auto found = cards->by_serial.find(signature.serial);
@@ -19,13 +28,5 @@ velix_status check_signature(const velix_cards* cards, const ParsedSignature& si
   const PublicCard& card = found->second;
   std::memcpy(info->user_id, card.user_id, sizeof info->user_id);
   info->modulus_bits = card.key->modulus_bits();
-
-  // The check bytes give a cheap early answer for bytes that were changed.
-  if (std::memcmp(signature.check, digest, sizeof signature.check) != 0) return VELIX_E_BAD_SIGNATURE;
-  uint8_t expected[sizeof kMd5DigestInfoPrefix + kMd5Size];
-  std::memcpy(expected, kMd5DigestInfoPrefix, sizeof kMd5DigestInfoPrefix);
-  std::memcpy(expected + sizeof kMd5DigestInfoPrefix, digest, kMd5Size);
-  if (!card.key->opens_to(signature.value, signature.value_length, expected, sizeof expected))
-    return VELIX_E_BAD_SIGNATURE;
-  return VELIX_OK;
+  return signature_opens(*card.key, signature, digest) ? VELIX_OK : VELIX_E_BAD_SIGNATURE;
 }

@@ -22,6 +22,21 @@ extern "C" const char* velix_status_text(velix_status status) {
     case VELIX_E_BAD_AUTH_LINE: return "the AUTH line does not match";
     case VELIX_E_PREFIX: return "the digest prefix is not 20 hex digits";
     case VELIX_E_TOO_LARGE: return "the input is too large";
+    case VELIX_E_TRAILING_DATA: return "data follows the document's END SIGNATURE line";
+    case VELIX_E_EXTRA_PACKETS:
+      return "the signature block holds other packets than the signature and its trust packet";
+    case VELIX_E_ARMOR_TRAILING: return "text follows the signature's check line";
+    case VELIX_E_TOTAL_FIELD: return "the total field is not the document's length";
+    case VELIX_E_VERSION: return "the document version is not 01";
+    case VELIX_E_PLAIN_LENGTH: return "the plain length is not the text's length";
+    case VELIX_E_NAME_LINES: return "the name lines are not as the signer writes them";
+    case VELIX_E_LAYOUT: return "the document's lines are not as the signer writes them";
+    case VELIX_E_ARMOR_LAYOUT: return "the signature's armor is not as the signer writes it";
+    case VELIX_E_DUPLICATE_SERIAL: return "two cards have the same serial";
+    case VELIX_E_CARD_USER_ID: return "a card's user ID packet is missing or differs from its name line";
+    case VELIX_E_CARD_CHECK_WORD: return "a card's user ID check word does not match";
+    case VELIX_E_CARD_CERTIFICATION: return "a card's certification does not verify";
+    case VELIX_E_KEY_TOO_SMALL: return "a card's key is shorter than 512 bits";
   }
   return "unknown status";
 }

@@ -19,7 +19,8 @@ extern "C" velix_status velix_detached_begin(const char* signature, size_t signa
   prepare_library();
   try {
     auto begun = std::make_unique<velix_detached>();
-    const velix_status parsed = parse_signature_block(signature, signature_length, &begun->signature);
+    const velix_status parsed =
+        parse_signature_block(signature, signature_length, kDataSignatureClass, &begun->signature);
     if (parsed != VELIX_OK) return parsed;
     *check = begun.release();
     return VELIX_OK;
@@ -28,8 +29,10 @@ extern "C" velix_status velix_detached_begin(const char* signature, size_t signa
   }
 }
 
-extern "C" void velix_detached_update(velix_detached* check, const void* data, size_t length) {
-  if (check != nullptr && data != nullptr) check->md5.update(data, length);
+extern "C" velix_status velix_detached_update(velix_detached* check, const void* data, size_t length) {
+  if (check == nullptr || (data == nullptr && length != 0)) return VELIX_E_ARGS;
+  if (length != 0) check->md5.update(data, length);
+  return VELIX_OK;
 }
 
 extern "C" velix_status velix_detached_finish(velix_detached* check, const velix_cards* cards,
@@ -55,6 +58,9 @@ extern "C" velix_status velix_verify_detached(const velix_cards* cards, const ch
   velix_detached* check = nullptr;
   const velix_status begun = velix_detached_begin(signature, signature_length, &check);
   if (begun != VELIX_OK) return begun;
-  velix_detached_update(check, data, data_length);
+  if (const velix_status updated = velix_detached_update(check, data, data_length); updated != VELIX_OK) {
+    velix_detached_free(check);
+    return updated;
+  }
   return velix_detached_finish(check, cards, info);
 }

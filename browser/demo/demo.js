@@ -34,8 +34,31 @@ $('sign').addEventListener('click', async () => {
       language: $('language').value,
     }),
   );
-  if (signed !== undefined) $('document').textContent = signed;
+  if (signed !== undefined) {
+    $('document').textContent = signed;
+    await checkOnServer(signed);
+  }
 });
+
+// With ?verify=URL the page posts the document to the demo's verify server
+// (browser/demo/verify_server.py), which checks it the way a bank's server
+// does; its answer is shown and kept on the page (window.velixVerified).
+const verifyServer = new URLSearchParams(location.search).get('verify');
+async function checkOnServer(signed) {
+  if (!verifyServer) return;
+  $('verification').textContent = 'checking…';
+  try {
+    const answer = await fetch(`${verifyServer}/verify`, {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify({ document: signed, utf8: $('useUTF8').checked }),
+    });
+    window.velixVerified = await answer.json();
+  } catch (error) {
+    window.velixVerified = { result: 'unreachable', reason: error.message };
+  }
+  $('verification').textContent = JSON.stringify(window.velixVerified, null, 2);
+}
 $('version').addEventListener('click', () => run('version', async () => {
   const value = await velix.version();
   $('document').textContent = `velixhost ${value}`;

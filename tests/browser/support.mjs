@@ -55,6 +55,29 @@ export function startXvfb({ timeoutMs = 15000 } = {}) {
   });
 }
 
+// The demo's verify server (browser/demo/verify_server.py) with the given
+// options; resolves with its URL once it listens on 127.0.0.1.
+export function startVerifyServer(source, args, { env = process.env, timeoutMs = 15000 } = {}) {
+  return new Promise((resolve, reject) => {
+    const server = spawn('/usr/bin/python3', [path.join(source, 'browser/demo/verify_server.py'), ...args], {
+      env: { ...env, PYTHONDONTWRITEBYTECODE: '1' },
+      stdio: ['ignore', 'pipe', 'inherit'],
+    });
+    stoppers.push(() => server.kill('SIGKILL'));
+    const timer = setTimeout(() => reject(new Error('the verify server did not start')), timeoutMs);
+    let text = '';
+    server.stdout.on('data', (chunk) => {
+      text += chunk;
+      const listening = text.match(/^listening on (\S+)\n/);
+      if (listening) {
+        clearTimeout(timer);
+        resolve(listening[1]);
+      }
+    });
+    server.on('exit', () => reject(new Error('the verify server ended')));
+  });
+}
+
 // A person at the display.
 export class Desktop {
   constructor(display) {

@@ -11,7 +11,10 @@
 //       prints the signed document of a framed velixhost response and checks
 //       its signature and AUTH line with OpenSSL alone; exit 0 when both hold;
 //   velix-demo verify PUBLIC_PEM < DOCUMENT
-//       the same checks for a signed document as a page received it.
+//       the same checks for a signed document as a page received it;
+//   velix-demo prefix
+//       prints the AUTH digest prefix this build signs with, in hex (what the
+//       demo's verify server is configured with).
 #include <openssl/pem.h>
 
 #include <QJsonDocument>
@@ -42,7 +45,8 @@ int usage() {
   std::cerr << "usage: velix-demo keys CARD DIR PASSPHRASE NAME\n"
                "       velix-demo request MESSAGE\n"
                "       velix-demo check PUBLIC_PEM < RESPONSE\n"
-               "       velix-demo verify PUBLIC_PEM < DOCUMENT\n";
+               "       velix-demo verify PUBLIC_PEM < DOCUMENT\n"
+               "       velix-demo prefix\n";
   return 2;
 }
 
@@ -146,6 +150,14 @@ int check_response(const std::string& pem_path) {
 
 int verify_document(const std::string& pem_path) { return check_document(read_all(std::cin), pem_path); }
 
+int print_prefix() {
+  uint8_t prefix[10];
+  assemble_digest_prefix(prefix);
+  for (const uint8_t byte : prefix) std::printf("%02x", byte);
+  std::printf("\n");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,5 +166,6 @@ int main(int argc, char** argv) {
   if (command == "request" && argc == 3) return write_request(argv[2]);
   if (command == "check" && argc == 3) return check_response(argv[2]);
   if (command == "verify" && argc == 3) return verify_document(argv[2]);
+  if (command == "prefix" && argc == 2) return print_prefix();
   return usage();
 }

@@ -1,4 +1,5 @@
 #include "signed_document_check.h"
+#include "strict_verifier_check.h"
 
 #include <openssl/bn.h>
 #include <openssl/evp.h>
@@ -121,6 +122,7 @@ bool parse_signed_document(const std::string& doc, SignedDocument* out, std::str
   out->user_id = name1.substr(0, 20);
   out->user_id.erase(out->user_id.find_last_not_of(' ') + 1);
   out->serial = static_cast<uint32_t>(std::stoul(name1.substr(20)));
+  out->document = doc;
   return true;
 }
 
@@ -164,7 +166,7 @@ bool signature_verifies(const SignedDocument& document, const RSA* key, std::str
   if (n != 34 || std::memcmp(recovered.data(), kMd5DigestInfo, 18) != 0 ||
       std::memcmp(recovered.data() + 18, digest, 16) != 0)
     return fail(problem, "RSA signature does not verify over the text");
-  return true;
+  return strict_verifier_accepts(document.document, problem);
 }
 
 std::string expected_auth_line(const std::string& text, const uint8_t prefix[10], uint8_t key_type,

@@ -14,13 +14,16 @@ struct SignedDocument {
   std::string user_id;  // name line 1, trailing spaces removed
   uint32_t serial = 0;  // name line 1
   std::string signature_block;
+  std::string document;  // the whole document as parsed
 };
 
 // Parses an "SM" document. False with *problem set when it is malformed.
 bool parse_signed_document(const std::string& document, SignedDocument* out, std::string* problem);
 
 // True when the armored signature verifies over the text with the key, was
-// made by the key with the document's serial, and is well formed.
+// made by the key with the document's serial, and is well formed; and when
+// the project's own verifier takes the document in its strict form (see
+// strict_verifier_check.h), so every document the tests check passes both.
 bool signature_verifies(const SignedDocument& document, const RSA* key, std::string* problem);
 
 // The AUTH line for a text (everything the line follows) and key serial:

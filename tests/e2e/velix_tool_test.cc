@@ -16,11 +16,13 @@
 
 #include "child_process.h"
 #include "core/core.h"
+#include "core/engine.h"
 #include "desktop.h"
 #include "settings/digest_prefix.h"
 #include "signed_document_check.h"
 #include "signer/auth_line.h"
 #include "soft_token.h"
+#include "tests/support/test_keys.h"
 #include "virtual_display.h"
 
 namespace fs = std::filesystem;
@@ -132,6 +134,89 @@ TEST_F(VelixTool, VerifiesDocumentsAndTellsFailuresByExitCode) {
   EXPECT_NE(batch.output.find("a.txt: good (serial 12345, Test User)"), std::string::npos) << batch.output;
   EXPECT_NE(batch.output.find("b.txt: FAILED the signature does not match"), std::string::npos);
   EXPECT_NE(batch.output.find("2 of 3 documents good"), std::string::npos);
+}
+
+// A key of its own: serial 0 and a user ID in code page 1251 ("Иван П."),
+// as a Russian bank's keys carry.
+struct CyrillicKey {
+  CyrillicKey() {
+    secret.engine_id = ENGINE_BUILTIN;
+    secret.kind = KEY_KIND_SECRET;
+    secret.serial = 0;
+    std::strcpy(secret.user_id, "\xC8\xE2\xE0\xED \xCF.");
+    KeyCertRecord record = key_cert_record_from(test_rsa_key(1024).rsa.get(), 0, secret.user_id);
+    EXPECT_EQ(core_engine(ENGINE_BUILTIN)->open_secret_key(&record, &secret), 0);
+    KeyHandle public_key = secret;
+    public_key.kind = KEY_KIND_PUBLIC;
+    public_key.engine_data = nullptr;
+    EXPECT_EQ(core_engine(ENGINE_BUILTIN)->open_public_key(&record, &public_key), 0);
+    card.resize(4096);
+    const int n = core_export_public_card(card.data(), 4096, &public_key, &secret);
+    EXPECT_GT(n, 0);
+    card.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    core_close_key(&public_key);
+  }
+  ~CyrillicKey() { core_close_key(&secret); }
+  KeyHandle secret{};
+  std::string card;
+};
+
+TEST_F(VelixTool, VerifyWritesExactlyTheSignedTextAndOnlySafeOutput) {
+  const std::string message = "Pay 10 to ACME\r\n";
+  const std::string document = sign(message + AuthLine(kPrefix, 0, message, 12345));
+  const std::string cards = kFixtures + "pubkeys.key";
+  write_file(dir_ / "doc.txt", document);
+
+  // The signed text, with or without its AUTH line; an existing file stays.
+  const std::string doc = (dir_ / "doc.txt").string();
+  EXPECT_EQ(velix({"verify", doc, "--cards", cards, "--text-out", (dir_ / "all.txt").string()}).exit_code, 0);
+  EXPECT_EQ(read_file(dir_ / "all.txt"), message + AuthLine(kPrefix, 0, message, 12345));
+  EXPECT_EQ(velix({"verify", doc, "--cards", cards, "--auth-prefix", "5f3a9c0e71d24b86e2a7", "--strip-auth",
+                   "--text-out", (dir_ / "message.txt").string()})
+                .exit_code,
+            0);
+  EXPECT_EQ(read_file(dir_ / "message.txt"), message);
+  EXPECT_EQ(velix({"verify", doc, "--cards", cards, "--text-out", (dir_ / "message.txt").string()}).exit_code, 2);
+  EXPECT_EQ(read_file(dir_ / "message.txt"), message);
+
+  // A forged document after a good one: refused, unless asked to be lenient.
+  write_file(dir_ / "two.txt", document + "\r\n" + sign("Pay 100000 to MALLORY\r\n").replace(60, 1, "X"));
+  VelixRun two = velix({"verify", (dir_ / "two.txt").string(), "--cards", cards});
+  EXPECT_EQ(two.exit_code, 1);
+  EXPECT_NE(two.output.find("data follows the document"), std::string::npos) << two.output;
+  EXPECT_EQ(velix({"verify", (dir_ / "two.txt").string(), "--cards", cards, "--lenient"}).exit_code, 0);
+
+  // JSON is UTF-8 whatever the user ID's code page, carries the text, and
+  // names a key of serial 0.
+  CyrillicKey cyrillic;
+  write_file(dir_ / "cyrillic.key", cyrillic.card + "\r\n");
+  std::string signed_by_ivan(4096, '\0');
+  signed_by_ivan.resize(static_cast<size_t>(
+      core_sign_document("\xCE\xEF\xEB\xE0\xF2\xE0\r\n", -1, signed_by_ivan.data(), 4096, &cyrillic.secret)));
+  write_file(dir_ / "ivan.txt", signed_by_ivan);
+  const std::string ivan_cards = (dir_ / "cyrillic.key").string();
+  VelixRun json = velix({"verify", (dir_ / "ivan.txt").string(), "--cards", ivan_cards, "--json"});
+  EXPECT_EQ(json.exit_code, 0) << json.output;
+  EXPECT_NE(json.output.find("\"serial\":0,\"user_id\":\"Иван П.\""), std::string::npos) << json.output;
+  EXPECT_NE(json.output.find("\"text\":\"Оплата\\u000d\\u000a\""), std::string::npos) << json.output;
+  EXPECT_NE(json.output.find("\"text_base64\":\"zu/r4PLgDQo=\""), std::string::npos) << json.output;
+  VelixRun western = velix({"verify", (dir_ / "ivan.txt").string(), "--cards", (dir_ / "cyrillic.key").string(),
+                            "--json", "--user-id-code-page", "1252"});
+  EXPECT_NE(western.output.find("\"user_id\":\"Èâàí Ï.\""), std::string::npos) << western.output;
+  VelixRun text = velix({"verify", (dir_ / "ivan.txt").string(), "--cards", (dir_ / "cyrillic.key").string()});
+  EXPECT_NE(text.output.find("serial: 0\nuser_id: Иван П.\n"), std::string::npos) << text.output;
+
+  // A file name cannot forge a line of the batch report.
+  fs::create_directories(dir_ / "batch");
+  std::string tampered = document;
+  tampered[tampered.find("Pay 10") + 4] = '9';
+  write_file(dir_ / "batch" / "b\nz.txt: good (serial 4242, Bob)", tampered);
+  VelixRun batch = velix({"verify", "--batch", (dir_ / "batch").string(), "--cards", cards});
+  EXPECT_EQ(batch.exit_code, 1);
+  EXPECT_EQ(batch.output.find("\nz.txt"), std::string::npos) << batch.output;
+  EXPECT_NE(batch.output.find("b\\x0az.txt: good (serial 4242, Bob): FAILED the signature does not match"),
+            std::string::npos)
+      << batch.output;
 }
 
 TEST_F(VelixTool, VerifiesDetachedSignaturesOfFiles) {

@@ -18,7 +18,7 @@ const velix_cards* fixture_cards() {
     std::stringstream text;
     text << in.rdbuf();
     velix_cards* loaded = nullptr;
-    if (velix_cards_load(text.str().data(), text.str().size(), &loaded) != VELIX_OK) std::abort();
+    if (velix_cards_load(text.str().data(), text.str().size(), 0, &loaded) != VELIX_OK) std::abort();
     return loaded;
   }();
   return cards;
@@ -33,13 +33,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* begin = text.data();
 
   velix_signer_info info{};
-  if (velix_verify_document(fixture_cards(), begin, size, &info) == VELIX_OK) {
+  // What the strict reader accepts, the lenient one accepts too.
+  const velix_status strict = velix_verify_document(fixture_cards(), begin, size, 0, &info);
+  if (strict == VELIX_OK) {
     if (info.serial != 12345 || std::strcmp(info.user_id, "Test User") != 0) std::abort();
     if (info.text < begin || info.text + info.text_length > begin + size) std::abort();
   }
+  if (velix_verify_document(fixture_cards(), begin, size, VELIX_LENIENT, &info) != VELIX_OK && strict == VELIX_OK)
+    std::abort();
+  if (info.consumed > size) std::abort();
   if (info.text != nullptr) {
     static const uint8_t prefix[10] = {};
-    velix_check_auth_line(prefix, info.text, info.text_length, info.serial, nullptr);
+    size_t line_start = 0;
+    if (velix_check_auth_line(prefix, info.text, info.text_length, info.serial, nullptr, &line_start) !=
+            VELIX_E_NO_AUTH_LINE &&
+        line_start >= info.text_length)
+      std::abort();
   }
 
   static const char kData[] = "detached";
@@ -48,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
 
   velix_cards* cards = nullptr;
-  if (velix_cards_load(begin, size, &cards) == VELIX_OK && velix_cards_count(cards) == 0) std::abort();
+  if (velix_cards_load(begin, size, 0, &cards) == VELIX_OK && velix_cards_count(cards) == 0) std::abort();
   velix_cards_free(cards);
   return 0;
 }

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/base64.h"
+#include "platform/codepage.h"
+#include "tools/velix/display_text.h"
 #include "tools/velix/exit_codes.h"
 #include "tools/velix/options.h"
 #include "tools/velix/report.h"
@@ -21,13 +24,32 @@ struct VerifyArgs {
   std::string batch;
   std::string cards;
   std::string auth_prefix;
+  std::string text_out;
+  bool strip_auth = false;
+  bool lenient = false;
+  bool cards_later_wins = false;
+  unsigned user_id_code_page = platform::kCodePageCyrillic;
+};
+
+// How values are shown: JSON carries them as valid UTF-8, text lines with
+// their control characters escaped.
+struct Display {
+  bool json;
+  unsigned code_page;
+  std::string shown(std::string_view bytes) const {
+    const std::string utf8 = utf8_from_code_page(bytes, code_page);
+    return json ? utf8 : escape_for_terminal(utf8);
+  }
+  std::string file_name(const std::string& name) const {
+    return json ? utf8_from_code_page(name, platform::kCodePageUtf8) : escape_for_terminal(name);
+  }
 };
 
 class Cards {
  public:
-  explicit Cards(const std::string& path) {
+  Cards(const std::string& path, unsigned flags) {
     const std::string text = read_input_file(path);
-    const velix_status status = velix_cards_load(text.data(), text.size(), &cards_);
+    const velix_status status = velix_cards_load(text.data(), text.size(), flags, &cards_);
     if (status != VELIX_OK) throw CommandFailure{kExitBadInput, path + ": " + velix_status_text(status)};
   }
   ~Cards() { velix_cards_free(cards_); }
@@ -46,7 +68,6 @@ int exit_code_of(velix_status status) {
     case VELIX_E_CARD_NOT_FOUND: return kExitNotFound;
     case VELIX_E_ARGS:
     case VELIX_E_NOMEM:
-    case VELIX_E_CARDS:
     case VELIX_E_PREFIX:
     case VELIX_E_TOO_LARGE: return kExitBadInput;
     default: return kExitVerifyFailed;
@@ -66,37 +87,72 @@ struct Outcome {
   velix_status status = VELIX_OK;
   Report report;
   std::string summary;  // the one line of a batch
+  std::string text;     // documents: the signed text (without the AUTH line when asked)
 };
 
-// The signature part of a report, and the AUTH line when a prefix is given.
-Outcome check_document(const velix_cards* cards, const std::string& document, const uint8_t* prefix) {
+// Who signed: always once the signer's card was found, serial 0 included.
+void add_signer(Report& r, const velix_signer_info& info, const Display& display) {
+  if (info.modulus_bits == 0) {
+    if (info.serial != 0) r.add("serial", static_cast<int64_t>(info.serial));
+    return;
+  }
+  r.add("serial", static_cast<int64_t>(info.serial));
+  r.add("user_id", display.shown(info.user_id));
+  r.add("signed_at", utc_time(info.signed_at));
+  r.add("key_bits", static_cast<int64_t>(info.modulus_bits));
+}
+
+std::string summary_of(velix_status status, const velix_signer_info& info, const Display& display) {
+  std::string line = status == VELIX_OK ? "good" : std::string("FAILED ") + velix_status_text(status);
+  if (info.modulus_bits != 0)
+    line += " (serial " + std::to_string(info.serial) + ", " + display.shown(info.user_id) + ")";
+  return line;
+}
+
+// The signature part of a report, the AUTH line when a prefix is given, and
+// the signed text.
+Outcome check_document(const velix_cards* cards, const std::string& document, const uint8_t* prefix,
+                       const VerifyArgs& args, const Display& display) {
   Outcome outcome;
   velix_signer_info info{};
-  outcome.status = velix_verify_document(cards, document.data(), document.size(), &info);
+  outcome.status = velix_verify_document(cards, document.data(), document.size(),
+                                         args.lenient ? VELIX_LENIENT : 0, &info);
   velix_status auth = VELIX_OK;
   velix_key_type key_type = VELIX_KEY_FILE;
-  if (outcome.status == VELIX_OK && prefix != nullptr) {
-    auth = velix_check_auth_line(prefix, info.text, info.text_length, info.serial, &key_type);
+  size_t auth_at = info.text_length;
+  if (outcome.status == VELIX_OK && (prefix != nullptr || args.strip_auth)) {
+    static const uint8_t kNoPrefix[10] = {};
+    auth = velix_check_auth_line(prefix != nullptr ? prefix : kNoPrefix, info.text, info.text_length, info.serial,
+                                 &key_type, &auth_at);
+    // Without a prefix the line is only found, not checked.
+    if (prefix == nullptr && auth == VELIX_E_BAD_AUTH_LINE) auth = VELIX_OK;
     outcome.status = auth;
   }
   Report& r = outcome.report;
   r.add("result", outcome.status == VELIX_OK ? "good" : velix_status_text(outcome.status));
-  if (info.serial != 0) {
-    r.add("serial", static_cast<int64_t>(info.serial));
-    r.add("user_id", info.user_id);
-    r.add("signed_at", utc_time(info.signed_at));
-  }
-  if (info.modulus_bits != 0) r.add("key_bits", static_cast<int64_t>(info.modulus_bits));
-  outcome.summary = outcome.status == VELIX_OK ? "good" : std::string("FAILED ") + velix_status_text(outcome.status);
-  if (info.serial != 0) outcome.summary += " (serial " + std::to_string(info.serial) + ", " + info.user_id + ")";
+  add_signer(r, info, display);
   if (prefix != nullptr && auth == VELIX_OK && outcome.status == VELIX_OK)
     r.add("auth_line", key_type == VELIX_KEY_TOKEN ? "good (token key)" : "good (key file)");
-  else if (prefix != nullptr && auth != VELIX_OK)
+  else if (auth != VELIX_OK)
     r.add("auth_line", velix_status_text(auth));
+  if (outcome.status == VELIX_OK) {
+    outcome.text.assign(info.text, args.strip_auth ? auth_at : info.text_length);
+    if (display.json) {
+      // Signed as UTF-8 or in the ANSI code page: UTF-8 is kept, other bytes
+      // are read in the user IDs' code page; the exact bytes ride beside.
+      const std::u16string as_utf8 = platform::utf8_to_utf16(outcome.text);
+      const bool is_utf8 = platform::utf16_to_utf8(as_utf8) == outcome.text;
+      r.add("text", is_utf8 ? outcome.text : utf8_from_code_page(outcome.text, display.code_page));
+      r.add("text_base64",
+            base64_encode(reinterpret_cast<const uint8_t*>(outcome.text.data()), outcome.text.size()));
+    }
+  }
+  outcome.summary = summary_of(outcome.status, info, display);
   return outcome;
 }
 
-Outcome check_detached(const velix_cards* cards, const std::string& signature_path, const std::string& data_path) {
+Outcome check_detached(const velix_cards* cards, const std::string& signature_path, const std::string& data_path,
+                       const Display& display) {
   const std::string signature = read_input_file(signature_path);
   velix_detached* check = nullptr;
   Outcome outcome;
@@ -123,42 +179,37 @@ Outcome check_detached(const velix_cards* cards, const std::string& signature_pa
   }
   Report& r = outcome.report;
   r.add("result", outcome.status == VELIX_OK ? "good" : velix_status_text(outcome.status));
-  if (info.serial != 0) {
-    r.add("serial", static_cast<int64_t>(info.serial));
-    r.add("user_id", info.user_id);
-    r.add("signed_at", utc_time(info.signed_at));
-  }
+  add_signer(r, info, display);
   return outcome;
 }
 
 // One line per document, in name order; the worst exit code wins.
-int run_batch(const velix_cards* cards, const std::string& dir, const uint8_t* prefix, bool json) {
+int run_batch(const velix_cards* cards, const VerifyArgs& args, const uint8_t* prefix, const Display& display) {
   std::vector<std::filesystem::path> files;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, error))
+  for (const auto& entry : std::filesystem::directory_iterator(args.batch, error))
     if (entry.is_regular_file()) files.push_back(entry.path());
-  if (error) throw CommandFailure{kExitNotFound, dir + ": " + error.message()};
+  if (error) throw CommandFailure{kExitNotFound, args.batch + ": " + error.message()};
   std::sort(files.begin(), files.end());
   int exit_code = kExitOk;
   int good = 0;
   std::string out;
   for (const auto& file : files) {
-    std::string document;
     Outcome outcome;
     try {
-      document = read_input_file(file.string());
-      outcome = check_document(cards, document, prefix);
+      outcome = check_document(cards, read_input_file(file.string()), prefix, args, display);
     } catch (const CommandFailure& failure) {
       outcome.status = VELIX_E_ARGS;
-      outcome.report.add("result", failure.message);
-      outcome.summary = "FAILED " + failure.message;
+      outcome.report.add("result", display.file_name(failure.message));
+      outcome.summary = "FAILED " + display.file_name(failure.message);
     }
     good += outcome.status == VELIX_OK;
     if (outcome.status != VELIX_OK) exit_code = kExitVerifyFailed;
-    if (json) {
-      out += "{\"file\":" + json_string(file.filename().string()) + "," + outcome.report.json().substr(1) + "\n";
+    const std::string name = display.file_name(file.filename().string());
+    if (display.json) {
+      out += "{\"file\":" + json_string(name) + "," + outcome.report.json().substr(1) + "\n";
     } else {
-      out += file.filename().string() + ": " + outcome.summary + "\n";
+      out += name + ": " + outcome.summary + "\n";
     }
     if (out.size() > 1 << 16) {
       std::fwrite(out.data(), 1, out.size(), stdout);
@@ -166,7 +217,7 @@ int run_batch(const velix_cards* cards, const std::string& dir, const uint8_t* p
     }
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
-  if (!json) std::printf("%d of %zu documents good\n", good, files.size());
+  if (!display.json) std::printf("%d of %zu documents good\n", good, files.size());
   return exit_code;
 }
 
@@ -179,14 +230,19 @@ int run(const VerifyArgs& args, const GlobalOptions& options) {
     prefix = prefix_bytes;
   }
   const bool batch = !args.batch.empty();
-  if (batch ? !args.document.empty() || !args.detached.empty() : args.document.empty())
+  const bool detached = !args.detached.empty();
+  if (batch ? !args.document.empty() || detached : args.document.empty())
     throw CommandFailure{kExitBadInput, "give one DOCUMENT, --detached SIGFILE FILE or --batch DIR"};
-  Cards cards(args.cards);
-  if (batch) return run_batch(cards.get(), args.batch, prefix, options.json);
+  if ((batch || detached) && (!args.text_out.empty() || args.strip_auth))
+    throw CommandFailure{kExitBadInput, "--text-out and --strip-auth take one signed DOCUMENT"};
+  const Display display{options.json, args.user_id_code_page};
+  Cards cards(args.cards, args.cards_later_wins ? VELIX_CARDS_LATER_WINS : 0);
+  if (batch) return run_batch(cards.get(), args, prefix, display);
 
-  Outcome outcome = !args.detached.empty()
-                        ? check_detached(cards.get(), args.detached, args.document)
-                        : check_document(cards.get(), read_input_file(args.document), prefix);
+  Outcome outcome = detached ? check_detached(cards.get(), args.detached, args.document, display)
+                             : check_document(cards.get(), read_input_file(args.document), prefix, args, display);
+  // Only a text that checked out is written, and never over an existing file.
+  if (!args.text_out.empty() && outcome.status == VELIX_OK) write_output_file(args.text_out, outcome.text, false);
   print_report(outcome.report, options.json);
   return exit_code_of(outcome.status);
 }
@@ -205,5 +261,16 @@ void add_verify_command(CLI::App& app, GlobalOptions& options) {
       ->option_text("FILE");
   verify->add_option("--auth-prefix", args->auth_prefix, "Also check the AUTH line with this digest prefix")
       ->option_text("HEX");
+  verify->add_option("--text-out", args->text_out, "Write exactly the signed text to a new file")
+      ->option_text("FILE");
+  verify->add_flag("--strip-auth", args->strip_auth, "Leave the AUTH line out of the text written and shown");
+  verify->add_flag("--lenient", args->lenient,
+                   "Accept documents in the looser forms older readers took (text after the document included)");
+  verify->add_flag("--cards-later-wins", args->cards_later_wins,
+                   "Let a later card replace an earlier one of the same serial instead of refusing the collection");
+  verify->add_option("--user-id-code-page", args->user_id_code_page,
+                     "Code page of user IDs and non-UTF-8 texts: 1251 (default), 1252 or 65001 (UTF-8)")
+      ->check(CLI::IsMember({platform::kCodePageCyrillic, platform::kCodePageWestern, platform::kCodePageUtf8}))
+      ->option_text("CP");
   verify->callback([args, &options] { options.exit_code = run(*args, options); });
 }

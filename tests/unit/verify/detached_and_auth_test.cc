@@ -21,7 +21,11 @@ TEST(VerifyDetached, SignerSignatureOverDataInOneGoAndInPieces) {
   velix_detached* check = nullptr;
   ASSERT_EQ(velix_detached_begin(signature.data(), signature.size(), &check), VELIX_OK);
   for (size_t at = 0; at < data.size(); at += 4093)
-    velix_detached_update(check, data.data() + at, std::min<size_t>(4093, data.size() - at));
+    ASSERT_EQ(velix_detached_update(check, data.data() + at, std::min<size_t>(4093, data.size() - at)), VELIX_OK);
+  // Absent data with a length is refused, not taken as nothing.
+  EXPECT_EQ(velix_detached_update(check, nullptr, 10), VELIX_E_ARGS);
+  EXPECT_EQ(velix_detached_update(check, nullptr, 0), VELIX_OK);
+  EXPECT_EQ(velix_detached_update(nullptr, data.data(), 1), VELIX_E_ARGS);
   EXPECT_EQ(velix_detached_finish(check, cards.cards, &info), VELIX_OK);
 
   std::string changed = data;
@@ -58,8 +62,11 @@ TEST(AuthLine, SignersLineChecksAndTellsTheKeyType) {
     for (const uint8_t key_type : {0, 1}) {
       const std::string text = message + AuthLine(kPrefix, key_type, message, 12345);
       velix_key_type found = key_type == 0 ? VELIX_KEY_TOKEN : VELIX_KEY_FILE;
-      EXPECT_EQ(velix_check_auth_line(kPrefix, text.data(), text.size(), 12345, &found), VELIX_OK) << text;
+      size_t line_start = 0;
+      EXPECT_EQ(velix_check_auth_line(kPrefix, text.data(), text.size(), 12345, &found, &line_start), VELIX_OK)
+          << text;
       EXPECT_EQ(found, key_type);
+      EXPECT_EQ(line_start, message.size());
 
       char digest[29];
       ASSERT_EQ(velix_auth_digest(kPrefix, static_cast<velix_key_type>(key_type), message.data(), message.size(),
@@ -95,8 +102,13 @@ TEST(AuthLine, MismatchesAndMissingLines) {
       {"markup text, plain line", kPrefix, markup_without_comment, 12345, VELIX_E_NO_AUTH_LINE},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(velix_check_auth_line(c.prefix, c.text.data(), c.text.size(), c.serial, nullptr), c.expected)
+    EXPECT_EQ(velix_check_auth_line(c.prefix, c.text.data(), c.text.size(), c.serial, nullptr, nullptr), c.expected)
         << c.name;
+  // A line that does not match is still located, so a caller can show it.
+  size_t line_start = 0;
+  EXPECT_EQ(velix_check_auth_line(other_prefix, text.data(), text.size(), 12345, nullptr, &line_start),
+            VELIX_E_BAD_AUTH_LINE);
+  EXPECT_EQ(line_start, message.size());
 }
 
 TEST(AuthLine, PrefixIsTwentyHexDigits) {

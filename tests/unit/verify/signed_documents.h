@@ -74,15 +74,16 @@ inline std::string sign_detached(const std::string& data, KeyHandle* key) {
   return out;
 }
 
-// The public key card of the OpenSSL test key, certified by itself.
-inline std::string openssl_test_card() {
-  KeyHandle* certifying_key = openssl_test_key();  // starts the core too
+// The public key card of an OpenSSL test key of the given size, as serial
+// and user ID, certified by certifying_key (none: an uncertified card).
+inline std::string test_card(int bits, uint32_t serial, const char* user_id, KeyHandle* certifying_key) {
+  core_init();
   KeyHandle public_key{};
   public_key.engine_id = ENGINE_BUILTIN;
   public_key.kind = KEY_KIND_PUBLIC;
-  public_key.serial = 4242;
-  std::strcpy(public_key.user_id, "Test User");
-  KeyCertRecord record = test_rsa_key(1024).record;
+  public_key.serial = serial;
+  std::strcpy(public_key.user_id, user_id);
+  KeyCertRecord record = test_rsa_key(bits).record;
   EXPECT_EQ(core_engine(ENGINE_BUILTIN)->open_public_key(&record, &public_key), 0);
   std::string out(4096, '\0');
   const int length =
@@ -92,6 +93,9 @@ inline std::string openssl_test_card() {
   out.resize(length > 0 ? static_cast<size_t>(length) : 0);
   return out + "\r\n";
 }
+
+// The public key card of the OpenSSL test key, certified by itself.
+inline std::string openssl_test_card() { return test_card(1024, 4242, "Test User", openssl_test_key()); }
 
 // What a hand-made signature may change from a sound one.
 struct SignatureFields {
@@ -157,7 +161,9 @@ inline std::string frame_document(const std::string& text, const std::string& si
 
 // A card collection, freed with the test.
 struct Cards {
-  explicit Cards(const std::string& text) { status = velix_cards_load(text.data(), text.size(), &cards); }
+  explicit Cards(const std::string& text, unsigned flags = 0) {
+    status = velix_cards_load(text.data(), text.size(), flags, &cards);
+  }
   ~Cards() { velix_cards_free(cards); }
   Cards(const Cards&) = delete;
   Cards& operator=(const Cards&) = delete;
