@@ -243,18 +243,16 @@ ParsedHive parse_reg_file(std::string_view text, std::string_view root_name) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
   // Splits the text into logical lines: physical lines joined where one ends in
-  // "\\" (a continued hex list). A line counts only when its line break is there.
+  // "\\" (a continued hex list).
   std::vector<std::string> lines;
   std::string pending;
   bool continuing = false;
   size_t pos = 0;
   while (pos < text.size()) {
-    const size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) {
-      result.damaged = true;  // the last line was cut short
-      continuing = false;
-      break;
-    }
+    // A last line without its line break counts: when it was cut short, what
+    // is left of it does not read and is damage like any other bad line.
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
     std::string_view line = text.substr(pos, end - pos);
     pos = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);

@@ -122,6 +122,15 @@ class RegBatch {
 // messages ("cannot write ...: No space left on device").
 std::string RegLastFailure();
 
+// What the store did on its own that people must be told: a damaged hive file
+// found (used without the lines that cannot be read), or kept under a second
+// name when a change stored what could be read from it. Programs show notices
+// where their user looks (velix on standard error, velixhost in its log);
+// without a handler they are dropped. The handler may be called on any thread
+// that uses the registry.
+using RegNoticeHandler = void (*)(const std::string& notice);
+void RegSetNoticeHandler(RegNoticeHandler handler);
+
 // Where a hive is kept, for people to look at: its file where the store is
 // ours, the registry root's name where the registry is the system's.
 std::string RegHiveLocation(RegHive hive);

@@ -1,5 +1,5 @@
-// The registry on hive files: each call reads the stored hive, each change is
-// one locked read-modify-write of it.
+// The registry on hive files: each call reads the stored hive (parsed again
+// only when the file changed), each change is one locked read-modify-write of it.
 #include "platform/registry.h"
 
 #include <cstring>
@@ -39,7 +39,7 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
 long RegKey::Open(RegHive hive, std::string_view path) {
   Close();
   if (!valid_reg_path(path)) return kRegInvalidParameter;
-  if (posix::load_hive(hive).find(path) == nullptr) return kRegNotFound;
+  if (posix::load_hive(hive)->find(path) == nullptr) return kRegNotFound;
   hive_ = hive;
   path_ = std::string(path);
   open_ = true;
@@ -80,6 +80,8 @@ long RegBatch::Commit() {
 
 std::string RegLastFailure() { return posix::last_failure(); }
 
+void RegSetNoticeHandler(RegNoticeHandler handler) { posix::set_notice_handler(handler); }
+
 std::string RegHiveLocation(RegHive hive) { return posix::hive_file_path(hive); }
 
 long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
@@ -87,8 +89,8 @@ long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
 long RegKey::QueryValue(std::string_view name, uint32_t* type, void* data, uint32_t* size) const {
   if (const long check = Check(); check != kRegOk) return check;
   if (data != nullptr && size == nullptr) return kRegInvalidParameter;
-  const HiveData hive = posix::load_hive(hive_);
-  const RegKeyData* key = hive.find(path_);
+  const auto hive = posix::load_hive(hive_);
+  const RegKeyData* key = hive->find(path_);
   if (key == nullptr) return kRegKeyDeleted;
   const RegValueData* value = key->find(name);
   if (value == nullptr) return kRegNotFound;
@@ -124,8 +126,8 @@ long RegKey::EnumValue(uint32_t index, char* name, uint32_t* name_size, uint32_t
   if (const long check = Check(); check != kRegOk) return check;
   if (name == nullptr || name_size == nullptr) return kRegInvalidParameter;
   if (data != nullptr && data_size == nullptr) return kRegInvalidParameter;
-  const HiveData hive = posix::load_hive(hive_);
-  const RegKeyData* key = hive.find(path_);
+  const auto hive = posix::load_hive(hive_);
+  const RegKeyData* key = hive->find(path_);
   if (key == nullptr) return kRegKeyDeleted;
   if (index >= key->values.size()) return kRegNoMoreItems;
   const RegValueData& value = key->values[index];
@@ -148,9 +150,9 @@ long RegKey::EnumValue(uint32_t index, char* name, uint32_t* name_size, uint32_t
 long RegKey::EnumKey(uint32_t index, std::string* name) const {
   if (const long check = Check(); check != kRegOk) return check;
   if (name == nullptr) return kRegInvalidParameter;
-  const HiveData hive = posix::load_hive(hive_);
-  if (hive.find(path_) == nullptr) return kRegKeyDeleted;
-  const std::vector<std::string> names = hive.subkeys(path_);
+  const auto hive = posix::load_hive(hive_);
+  if (hive->find(path_) == nullptr) return kRegKeyDeleted;
+  const std::vector<std::string> names = hive->subkeys(path_);
   if (index >= names.size()) return kRegNoMoreItems;
   *name = names[index];
   return kRegOk;
