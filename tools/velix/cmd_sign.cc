@@ -200,7 +200,7 @@ struct KeyClosedAtEnd {
   KeyClosedAtEnd& operator=(const KeyClosedAtEnd&) = delete;
   ~KeyClosedAtEnd() {
     std::fflush(stdout);
-    CCryptoInitializer::Instance().CloseKey();
+    CCryptoInitializer::CloseKeyOfProcess();
   }
 };
 
