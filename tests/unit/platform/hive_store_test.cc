@@ -423,5 +423,33 @@ TEST(HiveStore, ReadsParseTheFileOnceUntilItChanges) {
   EXPECT_EQ(reader.QueryValue("added", nullptr, &value, &size), kRegOk);
 }
 
+// One enumeration reads one state of the key: a value another process
+// removes meanwhile neither shifts the ones after it out of sight nor is
+// seen half.
+TEST(HiveStore, OneEnumerationReadsOneStateOfTheKey) {
+  TempConfigHome home;
+  RegKey key;
+  ASSERT_EQ(key.Create(RegHive::kCurrentUser, "A"), kRegOk);
+  for (const char* name : {"a", "b", "c"}) ASSERT_EQ(key.SetValue(name, kRegSz, "x", 2), kRegOk);
+  const auto name_at = [&](uint32_t index) {
+    char name[16] = {};
+    uint32_t size = sizeof name;
+    return key.EnumValue(index, name, &size, nullptr, nullptr, nullptr) == kRegOk ? std::string(name) : "<none>";
+  };
+  EXPECT_EQ(name_at(0), "a");
+  const pid_t child = fork();
+  if (child == 0) {
+    RegKey other;
+    _exit(other.Open(RegHive::kCurrentUser, "A") == kRegOk && other.DeleteValue("a") == kRegOk ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(name_at(1), "b");
+  EXPECT_EQ(name_at(2), "c");
+  EXPECT_EQ(name_at(3), "<none>");
+  EXPECT_EQ(name_at(0), "b");  // a new enumeration reads the key as it is now
+}
+
 }  // namespace
 #endif  // _WIN32
