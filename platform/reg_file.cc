@@ -1,6 +1,7 @@
 #include "platform/reg_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <unordered_map>
@@ -37,6 +38,27 @@ std::string_view trim(std::string_view s) {
   while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
   return s;
+}
+
+// Whether a last line without its line break shows by its end that it is
+// whole: a key's "]", a string's closing quote, a dword's eight digits, a
+// deletion's "-". A hex list cut after a byte cannot be told from a whole one,
+// nor a dword cut after a digit, so those count as cut short.
+bool ends_whole(std::string_view line) {
+  line = trim(line);
+  if (line.empty() || line.front() == ';') return true;
+  if (line.front() == '[') return line.back() == ']';
+  if (line.ends_with("=-")) return true;
+  if (line.back() == '"') {
+    size_t backslashes = 0;  // an escaped quote does not end the string
+    for (size_t i = line.size() - 1; i > 0 && line[i - 1] == '\\'; --i) ++backslashes;
+    return backslashes % 2 == 0;
+  }
+  const std::string_view dword = "dword:";
+  if (line.size() < dword.size() + 8) return false;
+  const std::string_view tail = line.substr(line.size() - dword.size() - 8);
+  return tail.starts_with(dword) && std::all_of(tail.begin() + static_cast<long>(dword.size()), tail.end(),
+                                                [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 // "01,ab, 7f" -> bytes; nullopt when malformed.
@@ -283,13 +305,16 @@ ParsedHive parse_reg_file(std::string_view text, std::string_view root_name) {
   bool continuing = false;
   size_t pos = 0;
   while (pos < text.size()) {
-    // A last line without its line break counts: when it was cut short, what
-    // is left of it does not read and is damage like any other bad line.
     size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
+    const bool unterminated = end == std::string_view::npos;
+    if (unterminated) end = text.size();
     std::string_view line = text.substr(pos, end - pos);
     pos = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (unterminated && !continuing && !ends_whole(line)) {
+      result.damaged = true;  // the last line was cut short
+      break;
+    }
     if (continuing) line = trim(line);
     if (!line.empty() && line.back() == '\\' && (continuing || line.find('=') != std::string_view::npos)) {
       pending += line.substr(0, line.size() - 1);

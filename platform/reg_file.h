@@ -2,9 +2,10 @@
 // ("Windows Registry Editor Version 5.00") with every value written as hex
 // bytes of its exact type, so that types and data survive byte for byte.
 //
-// Reading is tolerant: a line that cannot be understood (a last line cut short
-// among them) is left out and reported as damage; everything else is kept. A
-// whole last line without its line break counts.
+// Reading is tolerant: a line that cannot be understood, or a last line that
+// was cut short, is left out and reported as damage; everything else is kept.
+// A last line without its line break counts when its end shows it whole (a
+// key, a quoted string, a dword of eight digits, a deletion).
 #pragma once
 
 #include <cstdint>

@@ -323,8 +323,12 @@ bool store(RegHive hive, std::shared_ptr<const HiveData> data, bool set_damaged_
   CachedHive& cache = cache_of(hive);
   {
     std::lock_guard<std::mutex> guard(cache.mutex);
-    if (fstat(fd, &info) == 0) cache.keep(fd, info, std::move(data), false);
-    else close(fd), cache.forget();
+    if (fstat(fd, &info) == 0) {
+      cache.keep(fd, info, std::move(data), false);
+    } else {
+      close(fd);
+      cache.forget();
+    }
   }
   if (!aside.empty())
     notify(path + " was damaged: it is kept as " + aside + ", and what could be read from it is stored in its place");
@@ -421,6 +425,8 @@ long end_batch() {
   t_batch = nullptr;
   return result;
 }
+
+bool batch_holds(RegHive hive) { return in_batch() && batch_of(hive).data != nullptr; }
 
 std::string last_failure() { return t_failure; }
 

@@ -40,6 +40,10 @@ long update_hive(RegHive hive, const std::function<long(HiveData&, bool* changed
 void begin_batch();
 long end_batch();
 
+// True while a batch of this thread holds the hive: its reads see the batch's
+// changes as they are made.
+bool batch_holds(RegHive hive);
+
 // Why this thread's last failing read or store of a hive failed.
 std::string last_failure();
 

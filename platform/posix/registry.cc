@@ -135,8 +135,9 @@ long RegKey::EnumValue(uint32_t index, char* name, uint32_t* name_size, uint32_t
   if (data != nullptr && data_size == nullptr) return kRegInvalidParameter;
   // Each later index reads the state index 0 read: one look at the file for
   // a whole enumeration, and no value seen twice or missed when another
-  // process stores the key meanwhile.
-  if (index == 0 || enumerated_ == nullptr) {
+  // process stores the key meanwhile. A batch's own changes are read as they
+  // are made.
+  if (index == 0 || enumerated_ == nullptr || posix::batch_holds(hive_)) {
     const auto hive = posix::load_hive(hive_);
     const RegKeyData* found = hive->find(path_);
     if (found == nullptr) return kRegKeyDeleted;

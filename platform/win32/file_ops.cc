@@ -16,7 +16,8 @@ bool remove_file(const std::string& path) {
 
 bool is_absolute_path(std::string_view path) {
   const auto separator = [](char c) { return c == '\\' || c == '/'; };
-  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;  // \\server\share or \\?\
+  // A UNC path (two separators: a server and share, or the \\?\ prefix).
+  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) return true;
   return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
          path[1] == ':' && separator(path[2]);
 }

@@ -55,6 +55,10 @@ TEST(RegFile, DamagedLinesAreLeftOutAndTheRestKept) {
       {"value before a key", kHead + "\"bad\"=hex:00\r\n[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n"},
       {"last line cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex(1):54,6"},
       {"last line cut after a comma", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex(1):54,"},
+      // Without a line break, a hex list's end cannot show it whole, nor a dword's with a digit cut off.
+      {"last hex list", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex(1):54,6f"},
+      {"last dword cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=dword:0000000"},
+      {"last string cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=\"a\\\""},
       {"continuation cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex:00,\\\r\n"},
       {"binary junk", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\x01\x02\xff\r\n"},
   };
@@ -75,9 +79,10 @@ TEST(RegFile, WholeLastLineWithoutItsLineBreakCounts) {
     std::string expected;
   };
   const Case cases[] = {
-      {"\"last\"=hex(1):54,6f", "A", "last", "1:To"},
+      {"\"last\"=\"To \\\"be\\\"\"", "A", "last", std::string("1:To \"be\"\0", 10)},
       {"\"last\"=dword:00000002", "A", "last", std::string("4:\x02\0\0\0", 6)},
       {"[HKEY_CURRENT_USER\\A\\B]", "A\\B", "", "<no value>"},
+      {"\"gone\"=-", "A", "gone", "<no value>"},
   };
   for (const Case& c : cases) {
     const ParsedHive parsed =
