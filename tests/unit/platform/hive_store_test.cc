@@ -48,9 +48,6 @@ std::vector<fs::path> set_aside_files(const std::string& dir) {
 std::vector<std::string> g_notices;
 void keep_notice(const std::string& notice) { g_notices.push_back(notice); }
 
-// The notices that tell of a copy kept under a second name.
-std::vector<std::string> notices_of_set_aside();
-
 struct NoticesKept {
   NoticesKept() {
     g_notices.clear();
@@ -58,13 +55,6 @@ struct NoticesKept {
   }
   ~NoticesKept() { RegSetNoticeHandler(nullptr); }
 };
-
-std::vector<std::string> notices_of_set_aside() {
-  std::vector<std::string> found;
-  for (const std::string& notice : g_notices)
-    if (notice.find(" kept as ") != std::string::npos) found.push_back(notice);
-  return found;
-}
 
 const char kDamagedHive[] =
     "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n"
@@ -239,6 +229,14 @@ TEST(HiveStore, PlantedLinksAreNotFollowed) {
     ++files;
   }
   EXPECT_EQ(files, 5);  // the hive, its lock and the three planted links: no temporary file left
+}
+
+// The notices that tell of a copy kept under a second name.
+std::vector<std::string> notices_of_set_aside() {
+  std::vector<std::string> found;
+  for (const std::string& notice : g_notices)
+    if (notice.find(" kept as ") != std::string::npos) found.push_back(notice);
+  return found;
 }
 
 // A small file system of its own on the test's config folder (root may
