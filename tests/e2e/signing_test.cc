@@ -265,8 +265,11 @@ TEST_F(SigningThroughHost, TheKeyIsWipedOnceTheAnswerIsOut) {
   ASSERT_EQ(secrets.size(), 3u);
 
   list_fixture_key();
-  const std::string window = start_and_wait_for_dialog(sign_message_request("Pay 10"));
-  ASSERT_FALSE(window.empty());
+  run_ = std::make_unique<HostRun>(user_, display_->name(), sign_message_request("Pay 10"),
+                                   without_leak_check_at_exit());
+  const auto found = desktop_->wait_for_window(kAuthorizationTitle, kWindowWait, &run_->process());
+  ASSERT_TRUE(found) << "no authorization dialog; windows: " << desktop_->visible_titles();
+  const std::string window = *found;
   ExitWatch watch(run_->process().pid(), secrets);
   ASSERT_TRUE(watch.attached()) << "cannot trace velixhost";
   ASSERT_TRUE(desktop_->type(window, kPassphrase));

@@ -769,7 +769,9 @@ TEST_F(VelixTool, TheKeyIsWipedBeforeVelixExits) {
        {std::vector<std::string>{"message", "Pay 1"}, std::vector<std::string>{"file", kFixtures + "keycard.txt"}}) {
     std::vector<std::string> argv{VELIX_PATH, "--passphrase-fd", "0", "sign", "--key", "Fixture"};
     argv.insert(argv.begin() + 4, command.begin(), command.end());
-    ChildProcess child(argv, home_env());
+    EnvChanges env = home_env();
+    env.merge(without_leak_check_at_exit());
+    ChildProcess child(argv, env);
     ASSERT_TRUE(child.started());
     ExitWatch watch(child.pid(), secrets);
     ASSERT_TRUE(watch.attached()) << "cannot trace velix";
