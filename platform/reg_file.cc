@@ -298,9 +298,88 @@ ParsedHive parse_reg_file(std::string_view text, std::string_view root_name) {
   ParsedHive result;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
-  // Splits the text into logical lines: physical lines joined where one ends in
-  // "\\" (a continued hex list).
-  std::vector<std::string> lines;
+  RegKeyData* current = nullptr;
+  ValuePlaces places;
+  const auto read_line = [&](std::string_view raw) {
+    const std::string_view line = trim(raw);
+    if (line.empty() || line.front() == ';') return;
+    if (line.front() == '[') {
+      current = nullptr;
+      const size_t close = line.rfind(']');
+      if (close == std::string_view::npos || !trim(line.substr(close + 1)).empty()) {
+        result.damaged = true;
+        return;
+      }
+      std::string_view path = line.substr(1, close - 1);
+      if (path.starts_with('-')) return;  // a deletion entry: nothing to keep
+      if (path.size() < root_name.size() || !names_equal(path.substr(0, root_name.size()), root_name)) {
+        result.damaged = true;
+        return;
+      }
+      path.remove_prefix(root_name.size());
+      if (!path.empty()) {
+        if (path.front() != '\\') {
+          result.damaged = true;
+          return;
+        }
+        path.remove_prefix(1);
+      }
+      if (!valid_reg_path(path)) {
+        result.damaged = true;
+        return;
+      }
+      current = &result.hive.create(path);
+      return;
+    }
+    if (current == nullptr) {
+      result.damaged = true;
+      return;
+    }
+    std::string_view rest = line;
+    std::string name;
+    if (rest.front() == '@') {
+      rest.remove_prefix(1);
+    } else {
+      auto quoted = parse_quoted(rest);
+      if (!quoted) {
+        result.damaged = true;
+        return;
+      }
+      name = std::move(*quoted);
+    }
+    rest = trim(rest);
+    if (rest.empty() || rest.front() != '=') {
+      result.damaged = true;
+      return;
+    }
+    rest.remove_prefix(1);
+    if (trim(rest) == "-") {
+      places.erase(*current, name);
+      return;
+    }
+    uint32_t type = 0;
+    std::string bytes;
+    if (!parse_data(rest, type, bytes)) {
+      result.damaged = true;
+      return;
+    }
+    places.set(*current, std::move(name), type, std::move(bytes));
+  };
+
+  // Reads logical lines as they are found: physical lines joined where one
+  // ends in "\\" (a continued hex list); the first must be the header.
+  bool header_seen = false;
+  const auto take = [&](std::string_view line) {
+    if (header_seen) {
+      read_line(line);
+    } else {
+      header_seen = true;
+      if (line != kHeader) {
+        result.damaged = true;
+        read_line(line);
+      }
+    }
+  };
   std::string pending;
   bool continuing = false;
   size_t pos = 0;
@@ -321,86 +400,17 @@ ParsedHive parse_reg_file(std::string_view text, std::string_view root_name) {
       continuing = true;
       continue;
     }
-    pending += line;
-    lines.push_back(std::move(pending));
-    pending.clear();
-    continuing = false;
+    if (continuing) {
+      pending += line;
+      take(pending);
+      pending.clear();
+      continuing = false;
+    } else {
+      take(line);
+    }
   }
   if (continuing) result.damaged = true;  // a continued value with its end missing
-
-  if (lines.empty() || lines.front() != kHeader) {
-    result.damaged = true;
-  } else {
-    lines.erase(lines.begin());
-  }
-
-  RegKeyData* current = nullptr;
-  ValuePlaces places;
-  for (const std::string& raw : lines) {
-    const std::string_view line = trim(raw);
-    if (line.empty() || line.front() == ';') continue;
-    if (line.front() == '[') {
-      current = nullptr;
-      const size_t close = line.rfind(']');
-      if (close == std::string_view::npos || !trim(line.substr(close + 1)).empty()) {
-        result.damaged = true;
-        continue;
-      }
-      std::string_view path = line.substr(1, close - 1);
-      if (path.starts_with('-')) continue;  // a deletion entry: nothing to keep
-      if (path.size() < root_name.size() || !names_equal(path.substr(0, root_name.size()), root_name)) {
-        result.damaged = true;
-        continue;
-      }
-      path.remove_prefix(root_name.size());
-      if (!path.empty()) {
-        if (path.front() != '\\') {
-          result.damaged = true;
-          continue;
-        }
-        path.remove_prefix(1);
-      }
-      if (!valid_reg_path(path)) {
-        result.damaged = true;
-        continue;
-      }
-      current = &result.hive.create(path);
-      continue;
-    }
-    if (current == nullptr) {
-      result.damaged = true;
-      continue;
-    }
-    std::string_view rest = line;
-    std::string name;
-    if (rest.front() == '@') {
-      rest.remove_prefix(1);
-    } else {
-      auto quoted = parse_quoted(rest);
-      if (!quoted) {
-        result.damaged = true;
-        continue;
-      }
-      name = std::move(*quoted);
-    }
-    rest = trim(rest);
-    if (rest.empty() || rest.front() != '=') {
-      result.damaged = true;
-      continue;
-    }
-    rest.remove_prefix(1);
-    if (trim(rest) == "-") {
-      places.erase(*current, name);
-      continue;
-    }
-    uint32_t type = 0;
-    std::string bytes;
-    if (!parse_data(rest, type, bytes)) {
-      result.damaged = true;
-      continue;
-    }
-    places.set(*current, std::move(name), type, std::move(bytes));
-  }
+  if (!header_seen) result.damaged = true;
   return result;
 }
 
