@@ -5,6 +5,7 @@
 
 #include "engines/engine_log.h"
 #include "platform/dynamic_library.h"
+#include "platform/file_ops.h"
 #include "platform/registry.h"
 
 namespace pkcs11 {
@@ -71,7 +72,13 @@ std::vector<ModuleCandidate> module_candidates(int16_t engine_id, const std::vec
                                                int32_t setting_flags) {
   std::vector<ModuleCandidate> list;
   for (const VendorLibrary& vendor : vendors) add_candidate(list, vendor.file_name, vendor.flags);
-  add_candidate(list, configured_module(engine_id), setting_flags);
+  // A relative path would be loaded from whatever folder the program runs in.
+  const std::string configured = configured_module(engine_id);
+  if (platform::is_absolute_path(configured)) {
+    add_candidate(list, configured, setting_flags);
+  } else if (!configured.empty()) {
+    engines::engine_log(module_setting_name(engine_id) + ": " + configured + ": not an absolute path, not loaded");
+  }
   for (const VendorLibrary& vendor : vendors)
     for (const std::string& name : platform::packaged_library_names(vendor.file_name))
       add_candidate(list, name, vendor.flags);

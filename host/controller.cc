@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "signer/crypto_initializer.h"
+
 namespace {
 
 void run_task(StdioChannel& channel, HostRequest& request) {
@@ -16,6 +18,8 @@ void run_task(StdioChannel& channel, HostRequest& request) {
   channel.takeRequest();
   channel.setResponse(answer_host_request(std::move(request)));
   if (channel.writeResponse() == 0) qInfo() << "ERROR, response:" << channel.state();
+  // The answer is out: the key is closed (and wiped) now, not at the process's end.
+  CCryptoInitializer::CloseKeyOfProcess();
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "platform/file_lock.h"
 #include "platform/private_files.h"
+#include "platform/registry.h"
 
 namespace {
 
@@ -68,6 +69,16 @@ QString HostLogger::formatLine(QtMsgType type, const QString& message, const QTi
          message;
 }
 
+QString HostLogger::textStart(const QString& text) {
+  int cut = std::min<int>(static_cast<int>(text.size()), kLoggedTextBytes);
+  if (cut < text.size() && text[cut].isLowSurrogate()) --cut;
+  QByteArray start = text.left(cut).toUtf8();
+  if (start.size() <= kLoggedTextBytes) return QString::fromUtf8(start);
+  int bytes = kLoggedTextBytes;
+  while (bytes > 0 && (static_cast<unsigned char>(start[bytes]) & 0xC0) == 0x80) --bytes;
+  return QString::fromUtf8(start.constData(), bytes);
+}
+
 QString HostLogger::escapeControls(const QString& message) {
   QString escaped;
   escaped.reserve(message.size());
@@ -112,7 +123,12 @@ void HostLogger::initialise() {
   if (!file_.isOpen()) qWarning("velixhost: no log in %s: %s", qUtf8Printable(directory), why.c_str());
 
   qInstallMessageHandler(&HostLogger::handleMessage);
+  platform::RegSetNoticeHandler(&logSettingsNotice);
   qDebug() << "run from " << QCoreApplication::applicationDirPath() << "\n";
+}
+
+void HostLogger::logSettingsNotice(const std::string& notice) {
+  qWarning().noquote() << QString::fromStdString(notice);
 }
 
 void HostLogger::handleMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -121,7 +137,10 @@ void HostLogger::handleMessage(QtMsgType type, const QMessageLogContext&, const 
 
 void HostLogger::write(QtMsgType type, const QString& message) {
   if (!file_.isOpen()) return;
-  file_.write(formatLine(type, escapeControls(message), QTime::currentTime()).toUtf8());
+  QString line = escapeControls(message.size() <= kMaxMessageCharacters ? message : message.left(kMaxMessageCharacters));
+  if (message.size() > kMaxMessageCharacters)
+    line += QStringLiteral(" ... cut, the message has %1 characters").arg(message.size());
+  file_.write(formatLine(type, line, QTime::currentTime()).toUtf8());
   file_.write("\n");
   file_.flush();
 }

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <string>
+
 class HostLogger {
  public:
   // Created on first use, closed at process end.
@@ -27,6 +29,16 @@ class HostLogger {
   // "hh::mm::ss [T]: message" without the line end.
   static QString formatLine(QtMsgType type, const QString& message, const QTime& time);
 
+  // What the log keeps of a text a request brought (a setting, a name): its
+  // first kLoggedTextBytes bytes in UTF-8, never cut inside a character.
+  // Callers add the whole length when the text was longer.
+  static QString textStart(const QString& text);
+  static constexpr int kLoggedTextBytes = 4096;
+  // A message longer than this is cut too, whoever wrote it, with its length
+  // after the cut: no request can make the log grow by more than a few
+  // lines' worth.
+  static constexpr int kMaxMessageCharacters = 8 * kLoggedTextBytes;
+
   // Logs whose creation is this many midnights or more in the past are removed.
   static constexpr int kKeepDays = 31;
   // The "*.log" files of the directory are kept under this many bytes in
@@ -41,6 +53,8 @@ class HostLogger {
  private:
   HostLogger() = default;
   static void handleMessage(QtMsgType type, const QMessageLogContext& context, const QString& message);
+  // The settings store's notices (a damaged hive found or kept aside) go to the log.
+  static void logSettingsNotice(const std::string& notice);
   void write(QtMsgType type, const QString& message);
 
   QFile file_;

@@ -49,11 +49,7 @@ QByteArray compact(const QJsonObject& object) { return QJsonDocument(object).toJ
 
 // Says in the answer and in the log why the real answer is not sent. The
 // request's names are echoed when they leave the answer within the limit.
-QByteArray too_large_answer(HostRequest& request, qint64 bytes, bool atLeast) {
-  const QString text = QStringLiteral("The answer would be %1%2 bytes; the browser accepts at most %3 bytes")
-                           .arg(atLeast ? QStringLiteral("at least ") : QString())
-                           .arg(bytes)
-                           .arg(kMaxAnswerBytes);
+QByteArray refusal_answer(HostRequest& request, const QString& text) {
   qInfo().noquote() << "Answer too large, error" << kAnswerTooLarge << "sent instead:" << text;
   const QJsonObject result{{"message", text}};
   QByteArray response = answer(request, kAnswerTooLarge, result);
@@ -67,6 +63,13 @@ QByteArray too_large_answer(HostRequest& request, qint64 bytes, bool atLeast) {
     response = answer(request, kAnswerTooLarge, result);
   }
   return response;
+}
+
+QByteArray too_large_answer(HostRequest& request, qint64 bytes, bool atLeast) {
+  return refusal_answer(request, QStringLiteral("The answer would be %1%2 bytes; the browser accepts at most %3 bytes")
+                                     .arg(atLeast ? QStringLiteral("at least ") : QString())
+                                     .arg(bytes)
+                                     .arg(kMaxAnswerBytes));
 }
 
 }  // namespace
@@ -101,6 +104,10 @@ QByteArray handled_answer(const HostRequest& request, const ActionHandler& handl
 
 HostRequest parse_host_request(const QByteArray& body) {
   HostRequest request;
+  if (body.size() > kMaxAnswerableRequestBytes) {
+    request.unparsedBytes = body.size();
+    return request;
+  }
   const QJsonObject object = QJsonDocument::fromJson(body).object();
   request.type = object.value("type").toString();
   request.uid = object.value("uid").toString();
@@ -121,6 +128,12 @@ QByteArray process_host_request(QByteArray body) {
 }
 
 QByteArray answer_host_request(HostRequest request) {
+  if (request.unparsedBytes > 0)
+    return refusal_answer(request, QStringLiteral("The request is %1 bytes; no request over %2 bytes can have "
+                                                  "an answer within the %3 bytes the browser accepts")
+                                       .arg(request.unparsedBytes)
+                                       .arg(kMaxAnswerableRequestBytes)
+                                       .arg(kMaxAnswerBytes));
   if (!request.origin.isEmpty()) {
     // An origin too long to be a browser's is refused whole: shown cut, it
     // would name another site, and shown as none it would pass for a script.

@@ -14,6 +14,13 @@
 // is replaced by one with this error and a result {"message": why}.
 constexpr qint64 kMaxAnswerBytes = 1024 * 1024;
 constexpr int32_t kAnswerTooLarge = 1002;
+// A request body over this many bytes is answered with kAnswerTooLarge
+// without being parsed, which would cost several times its size: the
+// message comes back in the answer at a third of its size or more (a
+// character written "\uXXXX" returns as UTF-8) and the other values are
+// short, so no request a page means can be this large and have an answer
+// the browser takes.
+constexpr qint64 kMaxAnswerableRequestBytes = 4 * kMaxAnswerBytes;
 
 struct HostRequest {
   QString uid;
@@ -21,11 +28,13 @@ struct HostRequest {
   QString action;
   QJsonObject args;
   QString origin;  // the asking page's web origin, as the browser extension adds it
+  qint64 unparsedBytes = 0;  // a body over kMaxAnswerableRequestBytes, left unparsed
   std::unique_ptr<ActionHandler> handler;
 };
 
 // Reads "type", "uid", "action", "args" and "origin"; a body that is not a JSON object
-// reads as one with none of them.
+// reads as one with none of them, and one over kMaxAnswerableRequestBytes is
+// not read at all (unparsedBytes).
 HostRequest parse_host_request(const QByteArray& body);
 
 // The response body for a request its handler has handled, the handler's

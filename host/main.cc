@@ -13,8 +13,10 @@
 #include "host/ui_setup.h"
 #include "ui/backends/qt/dialog_startup.h"
 #include "platform/display.h"
+#include "platform/process_protection.h"
 
 int main(int argc, char** argv) {
+  platform::os_protect_process();
   if (answer_terminal_options(argc, argv)) return 0;
   // A browser that stops reading still gets a finished run and a whole log.
   platform::os_ignore_broken_pipe();

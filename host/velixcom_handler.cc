@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "host/host_logger.h"
 #include "host/sign_reason.h"
 #include "signer/crypto_initializer.h"
 #include "signer/signature_journal.h"
@@ -23,8 +24,16 @@ QString from_u16(const std::u16string& text) { return QString::fromStdU16String(
 const char* true_false(bool value) { return value ? "true" : "false"; }
 
 // The line reads: Setup value: "<text>", the text quoted and escaped as the
-// log writes every text, so a page's text cannot end the line early.
-void log_setup(const char* what, const QString& text) { qDebug().nospace() << what << text; }
+// log writes every text, so a page's text cannot end the line early. A page
+// may send megabytes: the log keeps the text's start and its length.
+void log_setup(const char* what, const QString& text) {
+  const QString start = HostLogger::textStart(text);
+  if (start.size() == text.size()) {
+    qDebug().nospace() << what << text;
+    return;
+  }
+  qDebug().nospace() << what << start << " ... cut, the text has " << text.size() << " characters";
+}
 
 // A single setting's absent "value" is treated like null: left unchanged.
 QJsonValue single_value(const QJsonObject& args) {
@@ -90,7 +99,11 @@ bool VelixcomHandler::handle(const QString& action, QJsonObject args) {
   result_.clear();
   long_text_key_.clear();
   long_text_.clear();
-  qDebug() << "Begin handle " << action;
+  const QString shown = HostLogger::textStart(action);
+  if (shown.size() == action.size())
+    qDebug() << "Begin handle " << action;
+  else
+    qDebug() << "Begin handle " << shown << "... cut, the name has" << action.size() << "characters";
   const Action run = find(action);  // names are compared with letter case
   if (run == nullptr) {
     qDebug() << "Action is unsupported";

@@ -1,8 +1,10 @@
 #include "platform/reg_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <optional>
+#include <unordered_map>
 
 namespace platform {
 
@@ -36,6 +38,27 @@ std::string_view trim(std::string_view s) {
   while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
   return s;
+}
+
+// Whether a last line without its line break shows by its end that it is
+// whole: a key's "]", a string's closing quote, a dword's eight digits, a
+// deletion's "-". A hex list cut after a byte cannot be told from a whole one,
+// nor a dword cut after a digit, so those count as cut short.
+bool ends_whole(std::string_view line) {
+  line = trim(line);
+  if (line.empty() || line.front() == ';') return true;
+  if (line.front() == '[') return line.back() == ']';
+  if (line.ends_with("=-")) return true;
+  if (line.back() == '"') {
+    size_t backslashes = 0;  // an escaped quote does not end the string
+    for (size_t i = line.size() - 1; i > 0 && line[i - 1] == '\\'; --i) ++backslashes;
+    return backslashes % 2 == 0;
+  }
+  const std::string_view dword = "dword:";
+  if (line.size() < dword.size() + 8) return false;
+  const std::string_view tail = line.substr(line.size() - dword.size() - 8);
+  return tail.starts_with(dword) && std::all_of(tail.begin() + static_cast<long>(dword.size()), tail.end(),
+                                                [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 // "01,ab, 7f" -> bytes; nullopt when malformed.
@@ -238,80 +261,79 @@ bool HiveData::erase_value(RegKeyData& key, std::string_view name) {
   return true;
 }
 
+namespace {
+
+// Where each value of a key sits, by folded name, while a file is read: a key
+// of thousands of values reads in linear time, not one scan per value.
+class ValuePlaces {
+ public:
+  void set(RegKeyData& key, std::string name, uint32_t type, std::string data) {
+    std::unordered_map<std::string, size_t>& places = places_of(key);
+    const auto [it, added] = places.try_emplace(fold_reg_name(name), key.values.size());
+    if (added) {
+      key.values.push_back(RegValueData{std::move(name), type, std::move(data)});
+      return;
+    }
+    key.values[it->second].type = type;  // a repeated value keeps its place and spelling
+    key.values[it->second].data = std::move(data);
+  }
+  void erase(RegKeyData& key, std::string_view name) {
+    if (HiveData::erase_value(key, name)) by_key_.erase(&key);  // places after it moved
+  }
+
+ private:
+  std::unordered_map<std::string, size_t>& places_of(RegKeyData& key) {
+    auto [it, added] = by_key_.try_emplace(&key);
+    if (added)
+      for (size_t i = 0; i < key.values.size(); ++i) it->second.emplace(fold_reg_name(key.values[i].name), i);
+    return it->second;
+  }
+
+  std::unordered_map<const RegKeyData*, std::unordered_map<std::string, size_t>> by_key_;
+};
+
+}  // namespace
+
 ParsedHive parse_reg_file(std::string_view text, std::string_view root_name) {
   ParsedHive result;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
-  // Splits the text into logical lines: physical lines joined where one ends in
-  // "\\" (a continued hex list). A line counts only when its line break is there.
-  std::vector<std::string> lines;
-  std::string pending;
-  bool continuing = false;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) {
-      result.damaged = true;  // the last line was cut short
-      continuing = false;
-      break;
-    }
-    std::string_view line = text.substr(pos, end - pos);
-    pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (continuing) line = trim(line);
-    if (!line.empty() && line.back() == '\\' && (continuing || line.find('=') != std::string_view::npos)) {
-      pending += line.substr(0, line.size() - 1);
-      continuing = true;
-      continue;
-    }
-    pending += line;
-    lines.push_back(std::move(pending));
-    pending.clear();
-    continuing = false;
-  }
-  if (continuing) result.damaged = true;  // a continued value with its end missing
-
-  if (lines.empty() || lines.front() != kHeader) {
-    result.damaged = true;
-  } else {
-    lines.erase(lines.begin());
-  }
-
   RegKeyData* current = nullptr;
-  for (const std::string& raw : lines) {
+  ValuePlaces places;
+  const auto read_line = [&](std::string_view raw) {
     const std::string_view line = trim(raw);
-    if (line.empty() || line.front() == ';') continue;
+    if (line.empty() || line.front() == ';') return;
     if (line.front() == '[') {
       current = nullptr;
       const size_t close = line.rfind(']');
       if (close == std::string_view::npos || !trim(line.substr(close + 1)).empty()) {
         result.damaged = true;
-        continue;
+        return;
       }
       std::string_view path = line.substr(1, close - 1);
-      if (path.starts_with('-')) continue;  // a deletion entry: nothing to keep
+      if (path.starts_with('-')) return;  // a deletion entry: nothing to keep
       if (path.size() < root_name.size() || !names_equal(path.substr(0, root_name.size()), root_name)) {
         result.damaged = true;
-        continue;
+        return;
       }
       path.remove_prefix(root_name.size());
       if (!path.empty()) {
         if (path.front() != '\\') {
           result.damaged = true;
-          continue;
+          return;
         }
         path.remove_prefix(1);
       }
       if (!valid_reg_path(path)) {
         result.damaged = true;
-        continue;
+        return;
       }
       current = &result.hive.create(path);
-      continue;
+      return;
     }
     if (current == nullptr) {
       result.damaged = true;
-      continue;
+      return;
     }
     std::string_view rest = line;
     std::string name;
@@ -321,28 +343,74 @@ ParsedHive parse_reg_file(std::string_view text, std::string_view root_name) {
       auto quoted = parse_quoted(rest);
       if (!quoted) {
         result.damaged = true;
-        continue;
+        return;
       }
       name = std::move(*quoted);
     }
     rest = trim(rest);
     if (rest.empty() || rest.front() != '=') {
       result.damaged = true;
-      continue;
+      return;
     }
     rest.remove_prefix(1);
     if (trim(rest) == "-") {
-      HiveData::erase_value(*current, name);
-      continue;
+      places.erase(*current, name);
+      return;
     }
     uint32_t type = 0;
     std::string bytes;
     if (!parse_data(rest, type, bytes)) {
       result.damaged = true;
+      return;
+    }
+    places.set(*current, std::move(name), type, std::move(bytes));
+  };
+
+  // Reads logical lines as they are found: physical lines joined where one
+  // ends in "\\" (a continued hex list); the first must be the header.
+  bool header_seen = false;
+  const auto take = [&](std::string_view line) {
+    if (header_seen) {
+      read_line(line);
+    } else {
+      header_seen = true;
+      if (line != kHeader) {
+        result.damaged = true;
+        read_line(line);
+      }
+    }
+  };
+  std::string pending;
+  bool continuing = false;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    const bool unterminated = end == std::string_view::npos;
+    if (unterminated) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (unterminated && !continuing && !ends_whole(line)) {
+      result.damaged = true;  // the last line was cut short
+      break;
+    }
+    if (continuing) line = trim(line);
+    if (!line.empty() && line.back() == '\\' && (continuing || line.find('=') != std::string_view::npos)) {
+      pending += line.substr(0, line.size() - 1);
+      continuing = true;
       continue;
     }
-    HiveData::set_value(*current, name, type, bytes);
+    if (continuing) {
+      pending += line;
+      take(pending);
+      pending.clear();
+      continuing = false;
+    } else {
+      take(line);
+    }
   }
+  if (continuing) result.damaged = true;  // a continued value with its end missing
+  if (!header_seen) result.damaged = true;
   return result;
 }
 

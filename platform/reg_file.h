@@ -4,6 +4,8 @@
 //
 // Reading is tolerant: a line that cannot be understood, or a last line that
 // was cut short, is left out and reported as damage; everything else is kept.
+// A last line without its line break counts when its end shows it whole (a
+// key, a quoted string, a dword of eight digits, a deletion).
 #pragma once
 
 #include <cstdint>

@@ -8,11 +8,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
+
+struct RegKeyData;
 
 enum class RegHive { kCurrentUser, kClassesRoot };
 
@@ -66,7 +69,9 @@ class RegKey {
   // RegSetValueEx: creates or replaces the value with exactly these bytes.
   long SetValue(std::string_view name, uint32_t type, const void* data, uint32_t size);
 
-  // RegEnumValue, in the order the values were created. *name_size is the
+  // RegEnumValue, in the order the values were created; one enumeration
+  // (index 0, then the next ones) reads one state of the key, as it was at
+  // index 0, unless this handle changes it meanwhile. *name_size is the
   // capacity of name in bytes, the terminating NUL included; on success it
   // receives the name's length without the NUL. data and data_size may be null.
   // A name or data that does not fit gives kRegMoreData; an index past the last
@@ -94,6 +99,9 @@ class RegKey {
   std::string path_;
   bool open_ = false;
   void* handle_ = nullptr;  // the system's key handle, where the registry is the system's
+  // Where the hive is ours: the key as the enumeration under way read it
+  // (sharing the hive it belongs to).
+  mutable std::shared_ptr<const RegKeyData> enumerated_;
 };
 
 // Groups the changes this thread makes through RegKey until the outermost
@@ -121,6 +129,15 @@ class RegBatch {
 // Why the last hive read or store of this thread failed, for logs and
 // messages ("cannot write ...: No space left on device").
 std::string RegLastFailure();
+
+// What the store did on its own that people must be told: a damaged hive file
+// found (used without the lines that cannot be read), or kept under a second
+// name when a change stored what could be read from it. Programs show notices
+// where their user looks (velix on standard error, velixhost in its log);
+// without a handler they are dropped. The handler may be called on any thread
+// that uses the registry.
+using RegNoticeHandler = void (*)(const std::string& notice);
+void RegSetNoticeHandler(RegNoticeHandler handler);
 
 // Where a hive is kept, for people to look at: its file where the store is
 // ours, the registry root's name where the registry is the system's.

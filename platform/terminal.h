@@ -3,9 +3,15 @@
 // descriptor.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace platform {
+
+// The longest passphrase or token password the signer takes, in bytes. A
+// read stops one byte after it, so an endless source (a descriptor on
+// /dev/zero) ends at once with a secret the caller refuses as too long.
+inline constexpr size_t kSecretMaxBytes = 254;
 
 // Shows the prompt on the terminal and reads one line without echo. False
 // when the process has no terminal or reading fails.

@@ -11,7 +11,16 @@ CCryptoInitializer& CCryptoInitializer::Instance() {
   return *instance;
 }
 
-CCryptoInitializer::CCryptoInitializer() { EnsureStarted(); }
+std::atomic<bool> CCryptoInitializer::made_{false};
+
+CCryptoInitializer::CCryptoInitializer() {
+  EnsureStarted();
+  made_ = true;
+}
+
+void CCryptoInitializer::CloseKeyOfProcess() {
+  if (made_) Instance().CloseKey();
+}
 
 void CCryptoInitializer::EnsureStarted() {
   std::lock_guard<std::mutex> guard(mutex_);

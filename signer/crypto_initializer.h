@@ -1,9 +1,12 @@
 // The core session of the process: one core_init however many signer objects
 // are made, and the one open key. The session lasts until the process ends:
-// nothing closes it, not even the unload of the library that made it. It also
-// owns the signer lock.
+// nothing closes it, not even the unload of the library that made it. The key
+// does not: the programs that answer one request close it once the answer
+// is out (CloseKeyOfProcess), velixcom when the re-ask interval ends or
+// Reset is called. It also owns the signer lock.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
@@ -28,11 +31,16 @@ class CCryptoInitializer {
   bool key_open() const { return key_.kind != KEY_KIND_EMPTY; }
   // Closes the open key, if any, and clears the handle.
   void CloseKey();
+  // The same for the process's instance, without starting the core when no
+  // signer was ever made.
+  static void CloseKeyOfProcess();
 
   SignerLock& signer_lock() { return signer_lock_; }
 
  private:
   CCryptoInitializer();
+
+  static std::atomic<bool> made_;
 
   int32_t count_ = 0;  // core starts made: 0 or 1
   std::mutex mutex_;   // guards count_

@@ -79,7 +79,8 @@ int32_t CSigner::get_Language(std::u16string* value) {
 }
 
 int32_t CSigner::put_Language(std::u16string_view value) {
-  const auto ansi = platform::utf16_to_ansi(UpToNul(value));
+  // Only "en" counts: a longer text is not converted whole to learn it is not.
+  const auto ansi = platform::utf16_to_ansi(UpToNul(value), 2);
   Config::Instance().language =
       (ansi && *ansi == "en") ? platform::kLangEnglish : platform::kLangRussian;
   return kStatusOk;

@@ -93,6 +93,10 @@ bool copy_if_ascii(const From* in, size_t length, To* out) {
 
 std::optional<std::string> from_utf16(std::u16string_view text, unsigned code_page, size_t max_bytes,
                                       bool exact) {
+  // Every character takes a byte or more (a surrogate pair two units): a
+  // text this long cannot fit, and a page's megabytes are not converted to
+  // learn it.
+  if (max_bytes != kNoLimit && text.size() / 2 > max_bytes) return std::nullopt;
   if (std::string ascii; copy_if_ascii(text.data(), text.size(), &ascii)) {
     if (ascii.size() > max_bytes) return std::nullopt;
     return ascii;

@@ -14,6 +14,8 @@ bool file_exists(const std::string& path) {
 
 bool remove_file(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
 
+bool is_absolute_path(std::string_view path) { return path.starts_with('/'); }
+
 std::string join_path(std::string_view directory, std::string_view name) {
   std::string path(directory);
   path += '/';

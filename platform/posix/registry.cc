@@ -1,5 +1,5 @@
-// The registry on hive files: each call reads the stored hive, each change is
-// one locked read-modify-write of it.
+// The registry on hive files: each call reads the stored hive (parsed again
+// only when the file changed), each change is one locked read-modify-write of it.
 #include "platform/registry.h"
 
 #include <cstring>
@@ -19,7 +19,11 @@ std::string join_path(std::string_view base, std::string_view sub) {
 }  // namespace
 
 RegKey::RegKey(RegKey&& other) noexcept
-    : hive_(other.hive_), path_(std::move(other.path_)), open_(other.open_), handle_(other.handle_) {
+    : hive_(other.hive_),
+      path_(std::move(other.path_)),
+      open_(other.open_),
+      handle_(other.handle_),
+      enumerated_(std::move(other.enumerated_)) {
   other.open_ = false;
   other.handle_ = nullptr;
 }
@@ -30,6 +34,7 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
     path_ = std::move(other.path_);
     open_ = other.open_;
     handle_ = other.handle_;
+    enumerated_ = std::move(other.enumerated_);
     other.open_ = false;
     other.handle_ = nullptr;
   }
@@ -39,7 +44,7 @@ RegKey& RegKey::operator=(RegKey&& other) noexcept {
 long RegKey::Open(RegHive hive, std::string_view path) {
   Close();
   if (!valid_reg_path(path)) return kRegInvalidParameter;
-  if (posix::load_hive(hive).find(path) == nullptr) return kRegNotFound;
+  if (posix::load_hive(hive)->find(path) == nullptr) return kRegNotFound;
   hive_ = hive;
   path_ = std::string(path);
   open_ = true;
@@ -64,6 +69,7 @@ long RegKey::Create(RegHive hive, std::string_view path) {
 void RegKey::Close() {
   open_ = false;
   path_.clear();
+  enumerated_.reset();
 }
 
 RegBatch::RegBatch() { posix::begin_batch(); }
@@ -80,6 +86,8 @@ long RegBatch::Commit() {
 
 std::string RegLastFailure() { return posix::last_failure(); }
 
+void RegSetNoticeHandler(RegNoticeHandler handler) { posix::set_notice_handler(handler); }
+
 std::string RegHiveLocation(RegHive hive) { return posix::hive_file_path(hive); }
 
 long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
@@ -87,8 +95,8 @@ long RegKey::Check() const { return open_ ? kRegOk : kRegInvalidHandle; }
 long RegKey::QueryValue(std::string_view name, uint32_t* type, void* data, uint32_t* size) const {
   if (const long check = Check(); check != kRegOk) return check;
   if (data != nullptr && size == nullptr) return kRegInvalidParameter;
-  const HiveData hive = posix::load_hive(hive_);
-  const RegKeyData* key = hive.find(path_);
+  const auto hive = posix::load_hive(hive_);
+  const RegKeyData* key = hive->find(path_);
   if (key == nullptr) return kRegKeyDeleted;
   const RegValueData* value = key->find(name);
   if (value == nullptr) return kRegNotFound;
@@ -107,6 +115,7 @@ long RegKey::QueryValue(std::string_view name, uint32_t* type, void* data, uint3
 }
 
 long RegKey::SetValue(std::string_view name, uint32_t type, const void* data, uint32_t size) {
+  enumerated_.reset();
   if (const long check = Check(); check != kRegOk) return check;
   if (data == nullptr && size != 0) return kRegInvalidParameter;
   const std::string_view bytes(static_cast<const char*>(data), data == nullptr ? 0 : size);
@@ -124,9 +133,17 @@ long RegKey::EnumValue(uint32_t index, char* name, uint32_t* name_size, uint32_t
   if (const long check = Check(); check != kRegOk) return check;
   if (name == nullptr || name_size == nullptr) return kRegInvalidParameter;
   if (data != nullptr && data_size == nullptr) return kRegInvalidParameter;
-  const HiveData hive = posix::load_hive(hive_);
-  const RegKeyData* key = hive.find(path_);
-  if (key == nullptr) return kRegKeyDeleted;
+  // Each later index reads the state index 0 read: one look at the file for
+  // a whole enumeration, and no value seen twice or missed when another
+  // process stores the key meanwhile. A batch's own changes are read as they
+  // are made.
+  if (index == 0 || enumerated_ == nullptr || posix::batch_holds(hive_)) {
+    const auto hive = posix::load_hive(hive_);
+    const RegKeyData* found = hive->find(path_);
+    if (found == nullptr) return kRegKeyDeleted;
+    enumerated_ = std::shared_ptr<const RegKeyData>(hive, found);
+  }
+  const RegKeyData* key = enumerated_.get();
   if (index >= key->values.size()) return kRegNoMoreItems;
   const RegValueData& value = key->values[index];
   if (value.name.size() >= *name_size) return kRegMoreData;
@@ -148,15 +165,16 @@ long RegKey::EnumValue(uint32_t index, char* name, uint32_t* name_size, uint32_t
 long RegKey::EnumKey(uint32_t index, std::string* name) const {
   if (const long check = Check(); check != kRegOk) return check;
   if (name == nullptr) return kRegInvalidParameter;
-  const HiveData hive = posix::load_hive(hive_);
-  if (hive.find(path_) == nullptr) return kRegKeyDeleted;
-  const std::vector<std::string> names = hive.subkeys(path_);
+  const auto hive = posix::load_hive(hive_);
+  if (hive->find(path_) == nullptr) return kRegKeyDeleted;
+  const std::vector<std::string> names = hive->subkeys(path_);
   if (index >= names.size()) return kRegNoMoreItems;
   *name = names[index];
   return kRegOk;
 }
 
 long RegKey::DeleteValue(std::string_view name) {
+  enumerated_.reset();
   if (const long check = Check(); check != kRegOk) return check;
   return posix::update_hive(hive_, [&](HiveData& hive, bool* changed) -> long {
     RegKeyData* key = hive.find(path_);
@@ -168,6 +186,7 @@ long RegKey::DeleteValue(std::string_view name) {
 }
 
 long RegKey::DeleteSubKey(std::string_view subkey) {
+  enumerated_.reset();
   if (const long check = Check(); check != kRegOk) return check;
   if (subkey.empty() || !valid_reg_path(subkey)) return kRegInvalidParameter;
   const std::string full = join_path(path_, subkey);
@@ -182,6 +201,7 @@ long RegKey::DeleteSubKey(std::string_view subkey) {
 }
 
 long RegKey::DeleteTree(std::string_view subkey) {
+  enumerated_.reset();
   if (const long check = Check(); check != kRegOk) return check;
   if (!valid_reg_path(subkey)) return kRegInvalidParameter;
   const std::string full = join_path(path_, subkey);

@@ -10,16 +10,21 @@ namespace platform {
 
 namespace {
 
+// Reserved once, so no partial secret is left behind in a freed buffer.
+// A line longer than the longest secret (room left for its CR) stops early.
 bool read_line(int fd, std::string* line) {
+  constexpr size_t kMostRead = kSecretMaxBytes + 2;
   line->clear();
+  line->reserve(kMostRead);
   char c;
-  for (;;) {
+  bool ended = false;
+  while (!ended && line->size() < kMostRead) {
     const ssize_t n = read(fd, &c, 1);
     if (n < 0) return false;
-    if (n == 0 || c == '\n') break;
-    line->push_back(c);
+    ended = n == 0 || c == '\n';
+    if (!ended) line->push_back(c);
   }
-  if (!line->empty() && line->back() == '\r') line->pop_back();
+  if (ended && !line->empty() && line->back() == '\r') line->pop_back();
   return true;
 }
 

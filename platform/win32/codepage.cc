@@ -54,6 +54,9 @@ std::string narrow(std::u16string_view text, unsigned code_page, BOOL* lossy) {
 std::optional<std::string> utf16_to_code_page(std::u16string_view text, unsigned code_page,
                                               size_t max_bytes) {
   if (text.size() > static_cast<size_t>(INT_MAX)) return std::nullopt;
+  // Every character takes a byte or more (a surrogate pair two units): a text
+  // this long cannot fit, and a page's megabytes are not converted to learn it.
+  if (max_bytes != kNoLimit && text.size() / 2 > max_bytes) return std::nullopt;
   if (code_page == kCodePageUtf8) {
     // Unpaired surrogates become U+FFFD, as the system does.
     std::string out = narrow(text, code_page, nullptr);
@@ -81,6 +84,7 @@ std::optional<std::string> utf16_to_code_page(std::u16string_view text, unsigned
 std::optional<std::string> utf16_to_code_page_exact(std::u16string_view text, unsigned code_page,
                                                     size_t max_bytes) {
   if (text.size() > static_cast<size_t>(INT_MAX)) return std::nullopt;
+  if (max_bytes != kNoLimit && text.size() / 2 > max_bytes) return std::nullopt;
   if (code_page == kCodePageUtf8) {
     // UTF-8 holds every character; only an unpaired surrogate would be lost.
     for (std::u16string_view rest = text; !rest.empty();) {

@@ -121,6 +121,9 @@ long RegBatch::Commit() {
 
 std::string RegLastFailure() { return t_failure; }
 
+// The system's registry repairs its hives itself: there is nothing to tell.
+void RegSetNoticeHandler(RegNoticeHandler) {}
+
 std::string RegHiveLocation(RegHive hive) {
   return hive == RegHive::kClassesRoot ? "HKEY_CLASSES_ROOT" : "HKEY_CURRENT_USER";
 }

@@ -101,10 +101,12 @@ EnvChanges HostUser::environment(const std::string& display) const {
 }
 
 HostRun::HostRun(const HostUser& user, const std::string& display, const QJsonObject& request,
-                 const EnvChanges& extra_env) {
+                 const EnvChanges& extra_env, const std::vector<std::string>& launcher) {
   EnvChanges env = user.environment(display);
   for (const auto& [name, value] : extra_env) env[name] = value;
-  process_ = std::make_unique<ChildProcess>(std::vector<std::string>{VELIXHOST_PATH}, env);
+  std::vector<std::string> argv = launcher;
+  argv.push_back(VELIXHOST_PATH);
+  process_ = std::make_unique<ChildProcess>(argv, env);
   const QByteArray body = QJsonDocument(request).toJson(QJsonDocument::Compact);
   const uint32_t length = static_cast<uint32_t>(body.size());  // native byte order, as browsers write it
   process_->write_input(std::string(reinterpret_cast<const char*>(&length), sizeof length) + body.toStdString());

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "child_process.h"
 
@@ -45,8 +46,9 @@ class HostUser {
 // One velixhost process with its request written.
 class HostRun {
  public:
+  // `launcher` (a program and its arguments) starts velixhost when given.
   HostRun(const HostUser& user, const std::string& display, const QJsonObject& request,
-          const EnvChanges& extra_env = {});
+          const EnvChanges& extra_env = {}, const std::vector<std::string>& launcher = {});
   ChildProcess& process() { return *process_; }
 
   // Waits (bounded) for the host to answer and exit. The response object, or

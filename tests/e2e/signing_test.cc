@@ -6,13 +6,22 @@
 
 #include <QJsonObject>
 
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "core/core.h"
 #include "core/engine.h"
 #include "core/keycert.h"
 #include "desktop.h"
+#include "exit_watch.h"
 #include "host_session.h"
 #include "platform/codepage.h"
 #include "signed_document_check.h"
@@ -29,6 +38,13 @@ constexpr uint32_t kFixtureSerial = 12345;
 constexpr char kAuthorizationTitle[] = "^User authorization 1\\.0\\.0\\.345$";
 constexpr auto kWindowWait = 30s;  // the sanitizer build starts slowly
 constexpr auto kHostWait = 60s;
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
 
 struct RsaFree {
   void operator()(RSA* rsa) const { RSA_free(rsa); }
@@ -234,6 +250,67 @@ TEST_F(SigningThroughHost, EscapeCancelsWithoutSigning) {
   ASSERT_TRUE(desktop_->press(window, {"Escape"}));
   // A message box here would keep the host from answering within the wait.
   EXPECT_EQ(signed_value(), "");
+}
+
+// velixhost closes the key, which wipes it, once its answer is written:
+// nothing of the key's secret numbers is in its memory when it exits.
+TEST_F(SigningThroughHost, TheKeyIsWipedOnceTheAnswerIsOut) {
+  core_init();
+  const std::string text = read_text(kFixtures + "secret.key");
+  KeyHandle key{};
+  ASSERT_EQ(core_open_secret_key(ENGINE_BUILTIN, text.c_str(), -1, kPassphrase, &key), 0);
+  const std::vector<std::string> secrets = secret_number_windows(key);
+  core_close_key(&key);
+  core_done();
+  ASSERT_EQ(secrets.size(), 3u);
+
+  list_fixture_key();
+  run_ = std::make_unique<HostRun>(user_, display_->name(), sign_message_request("Pay 10"),
+                                   without_leak_check_at_exit());
+  const auto found = desktop_->wait_for_window(kAuthorizationTitle, kWindowWait, &run_->process());
+  ASSERT_TRUE(found) << "no authorization dialog; windows: " << desktop_->visible_titles();
+  const std::string window = *found;
+  ExitWatch watch(run_->process().pid(), secrets);
+  ASSERT_TRUE(watch.attached()) << "cannot trace velixhost";
+  ASSERT_TRUE(desktop_->type(window, kPassphrase));
+  ASSERT_TRUE(desktop_->press(window, {"Return"}));
+  EXPECT_FALSE(signed_value().empty());
+  const std::vector<int> hits = watch.hits(kHostWait);
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hits, (std::vector<int>{0, 0, 0})) << "d, p, q found at exit";
+}
+
+// A quit signal while velixhost waits for its request writes no core file,
+// even where the limit allows one.
+TEST(HostProcess, NoCoreDumpEvenWhereTheLimitAllowsOne) {
+  char dir_template[] = "/tmp/velixhost_core.XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string dir = dir_template;
+  ChildProcess host({"/bin/sh", "-c", "ulimit -c unlimited && cd \"$0\" && exec \"$1\"", dir, VELIXHOST_PATH},
+                    {{"HOME", dir}, {"XDG_CONFIG_HOME", dir}, {"DISPLAY", std::nullopt}});
+  ASSERT_TRUE(host.started());
+  const std::string proc = "/proc/" + std::to_string(host.pid());
+  bool waiting = false;
+  for (int i = 0; i < 500 && !waiting; ++i) {
+    char exe[4096] = {};
+    const ssize_t n = readlink((proc + "/exe").c_str(), exe, sizeof exe - 1);
+    waiting = n > 0 && std::string(exe, static_cast<size_t>(n)).find("velixhost") != std::string::npos &&
+              read_text(proc + "/wchan").find("pipe_read") != std::string::npos;
+    if (!waiting) usleep(20 * 1000);
+  }
+  EXPECT_TRUE(waiting) << "velixhost never waited for its request";
+  EXPECT_NE(read_text(proc + "/limits").find("Max core file size        0"), std::string::npos);
+  kill(host.pid(), SIGQUIT);
+  EXPECT_TRUE(host.wait(std::chrono::seconds(20)));
+  std::string left;
+  if (DIR* folder = opendir(dir.c_str())) {
+    while (const dirent* entry = readdir(folder))
+      if (entry->d_name[0] != '.') left += std::string(entry->d_name) + " ";
+    closedir(folder);
+  }
+  EXPECT_EQ(left, "") << "left behind: " << left;
+  std::string remove = "rm -rf '" + dir + "'";
+  EXPECT_EQ(std::system(remove.c_str()), 0);
 }
 
 }  // namespace

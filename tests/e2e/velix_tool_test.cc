@@ -4,10 +4,14 @@
 // files and token management on a SoftHSM2 token, with the documented exit
 // codes.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,6 +22,7 @@
 #include "core/core.h"
 #include "core/engine.h"
 #include "desktop.h"
+#include "exit_watch.h"
 #include "settings/digest_prefix.h"
 #include "signed_document_check.h"
 #include "signer/auth_line.h"
@@ -47,6 +52,35 @@ VelixRun velix(const std::vector<std::string>& args, const std::string& input = 
   child.close_input();
   EXPECT_TRUE(child.wait(std::chrono::seconds(60))) << "velix did not finish";
   return {child.exit_code(), child.output()};
+}
+
+struct ShellRun {
+  bool finished;
+  int exit_code;
+  std::string output;  // standard output
+  std::string errors;  // standard error
+};
+
+// Runs a shell script in which "$VELIX" is the program, with the changes to
+// the environment and input on its standard input; its standard error is kept.
+ShellRun shell(const std::string& script, const EnvChanges& env, const std::string& input = "",
+               std::chrono::seconds timeout = std::chrono::seconds(60)) {
+  char errors_path[] = "/tmp/velix_errors.XXXXXX";
+  const int errors_fd = mkstemp(errors_path);
+  if (errors_fd >= 0) close(errors_fd);
+  EnvChanges all = env;
+  all["VELIX"] = VELIX_PATH;
+  ChildProcess child({"/bin/sh", "-c", "{ " + script + "; } 2>\"$0\"", errors_path}, all);
+  EXPECT_TRUE(child.started());
+  child.write_input(input);
+  child.close_input();
+  ShellRun run{child.wait(timeout), child.exit_code(), child.output(), ""};
+  std::ifstream in(errors_path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  run.errors = text.str();
+  unlink(errors_path);
+  return run;
 }
 
 std::string read_file(const fs::path& path) {
@@ -87,10 +121,13 @@ class VelixTool : public ::testing::Test {
   // velix with its settings in this test's own folder.
   VelixRun velix_at_home(const std::vector<std::string>& args, const std::string& input = "") {
     fs::create_directories(dir_ / "config");
-    return velix(args, input,
-                 {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"XDG_STATE_HOME", (dir_ / "state").string()},
-                  {"HOME", dir_.string()}});
+    return velix(args, input, home_env());
   }
+  EnvChanges home_env() const {
+    return {{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"XDG_STATE_HOME", (dir_ / "state").string()},
+            {"HOME", dir_.string()}};
+  }
+  fs::path hive() const { return dir_ / "config" / "velixcom" / "HKEY_CURRENT_USER.reg"; }
 
   fs::path dir_;
   KeyHandle key_{};
@@ -329,8 +366,21 @@ TEST_F(VelixTool, StoresSettingsAndReadsThemBack) {
                                                                 {"settings", "set", "VK", "2"},
                                                                 {"settings", "set", "KeyIndex", "-1"},
                                                                 {"settings", "set", "KeyIndex", "1x"},
-                                                                {"settings", "set", "TokenModule3", "/x.so"}})
+                                                                // numbers are decimal digits alone
+                                                                {"settings", "set", "KeyIndex", "+1"},
+                                                                {"settings", "set", "KeyIndex", " 7"},
+                                                                {"settings", "set", "KeyIndex", "1 "},
+                                                                {"settings", "set", "VK", "0x1"},
+                                                                {"settings", "set", "ReaskIndex", ""},
+                                                                {"settings", "set", "TokenModule3", "/x.so"},
+                                                                // a relative module would load from any folder
+                                                                {"settings", "set", "TokenModule2", "lib/mod.so"},
+                                                                {"settings", "set", "TokenModule5", "./mod.so"}})
     EXPECT_EQ(velix_at_home(bad).exit_code, 2) << bad[2] << " " << bad[3];
+  EXPECT_EQ(velix_at_home({"settings", "set", "KeyIndex", "007"}).exit_code, 0);
+  VelixRun after = velix_at_home({"settings", "show", "--json"});
+  EXPECT_NE(after.output.find("\"KeyIndex\":7,"), std::string::npos) << after.output;
+  EXPECT_NE(after.output.find("\"TokenModule2\":\"\""), std::string::npos) << after.output;
 }
 
 TEST_F(VelixTool, ManagesTheKeyList) {
@@ -677,6 +727,191 @@ TEST_F(VelixTool, ManagesASoftHsmToken) {
 
   EXPECT_EQ(tokens({"keys"}, "wrong-pin\n").exit_code, 2);
   EXPECT_EQ(tokens({"--token", "7", "keys"}, pin).exit_code, 3);
+}
+
+// The files beside the hive whose names tell they keep a damaged one.
+std::vector<fs::path> damaged_copies(const fs::path& hive) {
+  std::vector<fs::path> found;
+  for (const auto& entry : fs::directory_iterator(hive.parent_path()))
+    if (entry.path().filename().string().find(".damaged-") != std::string::npos) found.push_back(entry.path());
+  return found;
+}
+
+// A damaged hive is read as it is, and said to be damaged, by the commands
+// that only read; a change on a full disk fails, saying why, and leaves it
+// where it is; with room again the change keeps the damaged file aside.
+TEST_F(VelixTool, DamagedSettingsAreToldNeverRewrittenByReadsAndSurviveAFullDisk) {
+  fs::create_directories(dir_ / "config");
+  if (mount("tmpfs", (dir_ / "config").c_str(), "tmpfs", 0, "size=256k,mode=0700") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs: " << std::strerror(errno);
+  struct Unmount {
+    fs::path dir;
+    ~Unmount() { umount2(dir.c_str(), MNT_DETACH); }
+  } unmount{dir_ / "config"};
+  ASSERT_EQ(velix_at_home({"keys", "add", "Work", "/keys/work.key"}).exit_code, 0);
+  ASSERT_EQ(velix_at_home({"keys", "add", "Home", "/keys/home.key"}).exit_code, 0);
+  std::ofstream(hive(), std::ios::app | std::ios::binary) << "\"broken\"=dword:zz\r\n";
+  const std::string damaged = read_file(hive());
+
+  for (const char* read_only : {"keys list", "settings show", "--version", "diagnose"}) {
+    const ShellRun run = shell(std::string("\"$VELIX\" ") + read_only, home_env());
+    EXPECT_EQ(run.exit_code, 0) << read_only << ": " << run.errors;
+    if (std::string(read_only) == "keys list") {
+      EXPECT_EQ(run.output, "Work\t/keys/work.key\nHome\t/keys/home.key\n");
+      EXPECT_NE(run.errors.find(hive().string() + " is damaged"), std::string::npos) << run.errors;
+    }
+    EXPECT_EQ(read_file(hive()), damaged) << read_only;
+    EXPECT_TRUE(damaged_copies(hive()).empty()) << read_only;
+  }
+
+  {
+    std::ofstream filler(dir_ / "config" / "filler", std::ios::binary);
+    const std::string block(4096, 'f');
+    while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {
+    }
+  }
+  const ShellRun full = shell("\"$VELIX\" keys add Third /keys/third.key", home_env());
+  EXPECT_EQ(full.exit_code, 2);
+  EXPECT_NE(full.errors.find("No space left on device"), std::string::npos) << full.errors;
+  EXPECT_EQ(read_file(hive()), damaged);
+  EXPECT_TRUE(damaged_copies(hive()).empty());
+  EXPECT_EQ(velix_at_home({"keys", "list"}).output, "Work\t/keys/work.key\nHome\t/keys/home.key\n");
+
+  fs::remove(dir_ / "config" / "filler");
+  const ShellRun room = shell("\"$VELIX\" keys add Third /keys/third.key", home_env());
+  EXPECT_EQ(room.exit_code, 0) << room.errors;
+  const auto copies = damaged_copies(hive());
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(read_file(copies[0]), damaged);
+  EXPECT_NE(room.errors.find("kept as " + copies[0].string()), std::string::npos) << room.errors;
+  const ShellRun listed = shell("\"$VELIX\" keys list", home_env());
+  EXPECT_EQ(listed.output, "Work\t/keys/work.key\nHome\t/keys/home.key\nThird\t/keys/third.key\n");
+  EXPECT_EQ(listed.errors, "");  // repaired: nothing more to tell
+}
+
+// Output that does not reach its place (a full device, a closed descriptor)
+// is a failure with a message; a closed standard output never turns into a
+// file velix opens later.
+TEST_F(VelixTool, LostOutputIsAFailure) {
+  ASSERT_EQ(velix_at_home({"keys", "add", "Fixture", kFixtures + "secret.key"}).exit_code, 0);
+  const std::string before = read_file(hive());
+  const char* const scripts[] = {
+      "\"$VELIX\" keys list > /dev/full",
+      "\"$VELIX\" keys list >&-",
+      "\"$VELIX\" --json keys list >&-",
+      "\"$VELIX\" settings show > /dev/full",
+      "\"$VELIX\" settings show >&-",
+      "\"$VELIX\" --version > /dev/full",
+      "\"$VELIX\" --passphrase-fd 0 sign message --key Fixture 'Pay 1' > /dev/full",
+      "\"$VELIX\" --passphrase-fd 0 --json sign message --key Fixture 'Pay 1' > /dev/full",
+      "\"$VELIX\" --passphrase-fd 0 sign message --key Fixture 'Pay 1' >&-",
+  };
+  for (const char* script : scripts) {
+    const ShellRun run = shell(script, home_env(), "velix-test\n");
+    EXPECT_EQ(run.exit_code, 2) << script;
+    EXPECT_NE(run.errors.find("velix: cannot write the output"), std::string::npos) << script << ": " << run.errors;
+  }
+  EXPECT_EQ(read_file(hive()), before);
+  // A change is stored even when its report cannot be shown, and the hive stays whole.
+  EXPECT_EQ(shell("\"$VELIX\" settings set VK 0 >&-", home_env()).exit_code, 2);
+  const VelixRun shown = velix_at_home({"settings", "show", "--json"});
+  EXPECT_NE(shown.output.find("\"VK\":0"), std::string::npos) << shown.output;
+  EXPECT_EQ(read_file(hive()).rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+}
+
+// Names and paths reach the terminal with their control characters escaped:
+// no escape sequence runs, and one key is one line.
+TEST_F(VelixTool, KeyListEscapesControlCharacters) {
+  ASSERT_EQ(velix_at_home({"keys", "add", "Evil\x1b[2J\x07", "/keys/a.key"}).exit_code, 0);
+  ASSERT_EQ(velix_at_home({"keys", "add", "Two\nForged\t/row", "/keys/b\r\nc.key"}).exit_code, 0);
+  EXPECT_EQ(velix_at_home({"keys", "list"}).output,
+            "Evil\\u001b[2J\\u0007\t/keys/a.key\nTwo\\nForged\\t/row\t/keys/b\\r\\nc.key\n");
+  const VelixRun json = velix_at_home({"keys", "list", "--json"});
+  EXPECT_NE(json.output.find("\"name\":\"Evil\\u001b[2J\\u0007\""), std::string::npos) << json.output;
+  ASSERT_EQ(velix_at_home({"settings", "set", "tokenName", "Tok\x1b]0;x\x07"}).exit_code, 0);
+  EXPECT_NE(velix_at_home({"settings", "show"}).output.find("tokenName: Tok\\u001b]0;x\\u0007\n"),
+            std::string::npos);
+}
+
+// An endless passphrase source ends at once: a passphrase longer than the
+// signer takes is refused, not read on.
+TEST_F(VelixTool, PassphraseLongerThanTheSignerTakesIsRefusedAtOnce) {
+  ASSERT_EQ(velix_at_home({"keys", "add", "Fixture", kFixtures + "secret.key"}).exit_code, 0);
+  const ShellRun zero =
+      shell("\"$VELIX\" --passphrase-fd 3 sign message --key Fixture x 3</dev/zero", home_env(), "",
+            std::chrono::seconds(20));
+  ASSERT_TRUE(zero.finished) << "velix kept reading /dev/zero";
+  EXPECT_EQ(zero.exit_code, 2);
+  EXPECT_NE(zero.errors.find("longer than 254 bytes"), std::string::npos) << zero.errors;
+  const std::string sign = "\"$VELIX\" --passphrase-fd 0 sign message --key Fixture x";
+  const ShellRun too_long = shell(sign, home_env(), std::string(255, 'p') + "\n");
+  EXPECT_EQ(too_long.exit_code, 2);
+  EXPECT_NE(too_long.errors.find("longer than 254 bytes"), std::string::npos) << too_long.errors;
+  const ShellRun longest = shell(sign, home_env(), std::string(254, 'p') + "\r\n");
+  EXPECT_EQ(longest.exit_code, 2);  // taken, and wrong
+  EXPECT_EQ(longest.errors.find("longer than"), std::string::npos) << longest.errors;
+  const ShellRun card = shell("\"$VELIX\" --passphrase-fd 3 card export " + kFixtures + "secret.key 3</dev/zero",
+                              home_env(), "", std::chrono::seconds(20));
+  ASSERT_TRUE(card.finished);
+  EXPECT_EQ(card.exit_code, 2);
+}
+
+// A quit signal while velix waits for the passphrase writes no core file,
+// even where the limit allows one.
+TEST_F(VelixTool, NoCoreDumpEvenWhereTheLimitAllowsOne) {
+  ASSERT_EQ(velix_at_home({"keys", "add", "Fixture", kFixtures + "secret.key"}).exit_code, 0);
+  fs::create_directories(dir_ / "cwd");
+  EnvChanges env = home_env();
+  env["VELIX"] = VELIX_PATH;
+  ChildProcess child({"/bin/sh", "-c",
+                      "ulimit -c unlimited && cd \"$0\" && exec \"$VELIX\" --passphrase-fd 0 sign message --key "
+                      "Fixture x",
+                      (dir_ / "cwd").string()},
+                     env);
+  ASSERT_TRUE(child.started());
+  // Until velix waits for the passphrase on its standard input.
+  const std::string wchan = "/proc/" + std::to_string(child.pid()) + "/wchan";
+  const std::string exe = "/proc/" + std::to_string(child.pid()) + "/exe";
+  bool waiting = false;
+  for (int i = 0; i < 500 && !waiting; ++i) {
+    std::error_code error;
+    waiting = fs::read_symlink(exe, error).string() == fs::canonical(VELIX_PATH).string() &&
+              read_file(wchan).find("pipe_read") != std::string::npos;
+    if (!waiting) usleep(20 * 1000);
+  }
+  ASSERT_TRUE(waiting) << "velix never waited for its passphrase";
+  EXPECT_NE(read_file("/proc/" + std::to_string(child.pid()) + "/limits").find("Max core file size        0"),
+            std::string::npos);
+  kill(child.pid(), SIGQUIT);
+  EXPECT_TRUE(child.wait(std::chrono::seconds(20)));
+  for (const auto& entry : fs::directory_iterator(dir_ / "cwd"))
+    ADD_FAILURE() << "left behind: " << entry.path().filename();
+}
+
+// velix closes the key, which wipes it, once the signed output is written:
+// nothing of its secret numbers is in its memory when it exits.
+TEST_F(VelixTool, TheKeyIsWipedBeforeVelixExits) {
+  ASSERT_EQ(velix_at_home({"keys", "add", "Fixture", kFixtures + "secret.key"}).exit_code, 0);
+  const std::vector<std::string> secrets = secret_number_windows(key_);
+  ASSERT_EQ(secrets.size(), 3u);
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"message", "Pay 1"}, std::vector<std::string>{"file", kFixtures + "keycard.txt"}}) {
+    std::vector<std::string> argv{VELIX_PATH, "--passphrase-fd", "0", "sign", "--key", "Fixture"};
+    argv.insert(argv.begin() + 4, command.begin(), command.end());
+    EnvChanges env = home_env();
+    env.merge(without_leak_check_at_exit());
+    ChildProcess child(argv, env);
+    ASSERT_TRUE(child.started());
+    ExitWatch watch(child.pid(), secrets);
+    ASSERT_TRUE(watch.attached()) << "cannot trace velix";
+    child.write_input("velix-test\n");
+    child.close_input();
+    ASSERT_TRUE(child.wait(std::chrono::seconds(60)));
+    EXPECT_EQ(child.exit_code(), 0) << command[0];
+    const std::vector<int> hits = watch.hits(std::chrono::seconds(60));
+    ASSERT_EQ(hits.size(), 3u) << command[0];
+    EXPECT_EQ(hits, (std::vector<int>{0, 0, 0})) << command[0] << ": d, p, q found at exit";
+  }
 }
 
 }  // namespace

@@ -154,7 +154,8 @@ DisplayFacts display_facts() {
 }
 
 void print_lines(const std::vector<Line>& lines, int indent) {
-  for (const Line& line : lines) std::printf("%*s%s: %s\n", indent, "", line.name.c_str(), line.value.c_str());
+  for (const Line& line : lines)
+    std::printf("%*s%s: %s\n", indent, "", terminal_text(line.name).c_str(), terminal_text(line.value).c_str());
 }
 
 void diagnose(const GlobalOptions& options) {

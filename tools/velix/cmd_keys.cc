@@ -87,7 +87,8 @@ void add_key_list_commands(CLI::App& keys, GlobalOptions& options) {
       print_report(report, true);
     } else {
       for (KeyListEntry* entry = keys.head(); entry != nullptr; entry = entry->next)
-        std::printf("%s\t%s\n", platform::ansi_to_utf8(entry->name).c_str(), entry->path.c_str());
+        std::printf("%s\t%s\n", terminal_text(platform::ansi_to_utf8(entry->name)).c_str(),
+                    terminal_text(entry->path).c_str());
     }
   });
 

@@ -2,12 +2,12 @@
 // the per-engine token module paths included.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
 #include <limits>
 
 #include "engines/pkcs11_module_search.h"
+#include "platform/file_ops.h"
 #include "platform/registry.h"
 #include "settings/config.h"
 #include "tools/velix/exit_codes.h"
@@ -29,13 +29,15 @@ bool same_name(const std::string& a, const std::string& b) {
   return true;
 }
 
+// A number is written in decimal digits alone: no sign, no spaces, nothing
+// after it (so "+1", " 7" and "1 " are all refused, the same way).
 int64_t parse_number(const std::string& name, const std::string& text, int64_t low, int64_t high) {
-  errno = 0;
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || value < low || value > high)
+  const bool digits = !text.empty() && text.size() <= 18 &&
+                      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const int64_t value = digits ? std::stoll(text) : -1;
+  if (!digits || value < low || value > high)
     throw CommandFailure{kExitBadInput, name + ": not a number from " + std::to_string(low) + " to " +
-                                            std::to_string(high) + ": " + text};
+                                            std::to_string(high) + " (decimal digits only): " + text};
   return value;
 }
 
@@ -66,6 +68,9 @@ void set_config_value(Config& config, const std::string& name, const std::string
 // A module path is a REG_SZ; an empty value deletes it (the engine then searches alone).
 void set_module_path(const std::string& name, const std::string& path) {
   if (path.find('\0') != std::string::npos) throw CommandFailure{kExitBadInput, name + ": a path has no NUL"};
+  // A relative path would be loaded from whatever folder the signer runs in.
+  if (!path.empty() && !platform::is_absolute_path(path))
+    throw CommandFailure{kExitBadInput, name + ": the module path must be absolute: " + path};
   platform::RegKey key;
   long result = key.Create(platform::RegHive::kCurrentUser, kConfigKeyPath);
   if (result == platform::kRegOk) {
@@ -107,7 +112,8 @@ void add_settings_commands(CLI::App& app, GlobalOptions& options) {
   auto value = std::make_shared<std::string>();
   CLI::App* set = settings->add_subcommand(
       "set", "Store one setting: KeyIndex, ReaskIndex, KeyType (0 key file, 1 token), eTokenKeySerial, "
-             "VK (0 or 1), tokenName, TokenModule2, TokenModule5, TokenModule6 (a module path; empty unsets)");
+             "VK (0 or 1), tokenName, TokenModule2, TokenModule5, TokenModule6 (an absolute module path; empty "
+             "unsets). Numbers are decimal digits only: no sign, no spaces");
   set->add_option("NAME", *name, "The setting's name")->required();
   set->add_option("VALUE", *value, "The new value")->required();
   set->callback([name, value, &options] {

@@ -209,6 +209,18 @@ void deliver(const std::string& bytes, const SignArguments& args, const GlobalOp
   }
 }
 
+// The key is closed, which wipes it, as soon as the command is done with it
+// (output written or a failure on the way out), not at the process's end.
+struct KeyClosedAtEnd {
+  KeyClosedAtEnd() = default;
+  KeyClosedAtEnd(const KeyClosedAtEnd&) = delete;
+  KeyClosedAtEnd& operator=(const KeyClosedAtEnd&) = delete;
+  ~KeyClosedAtEnd() {
+    std::fflush(stdout);
+    CCryptoInitializer::CloseKeyOfProcess();
+  }
+};
+
 const char* code_page_name(unsigned code_page) {
   if (code_page == platform::kCodePageUtf8) return "utf-8";
   return code_page == platform::kCodePageWestern ? "windows-1252" : "windows-1251";
@@ -226,6 +238,7 @@ void sign_message(const SignArguments& args, const GlobalOptions& options) {
   ui::InstallResourceStrings();
   MessageBoxLog boxes;
   CSigner signer;
+  const KeyClosedAtEnd closer;
   apply_settings(signer, args);
   Report report;
   report.add("signed", "message");
@@ -260,6 +273,7 @@ void sign_file(const SignArguments& args, const GlobalOptions& options) {
   ui::InstallResourceStrings();
   MessageBoxLog boxes;
   CSigner signer;
+  const KeyClosedAtEnd closer;
   if (!args.language.empty()) signer.put_Language(platform::utf8_to_utf16(args.language));
   Report report;
   report.add("signed", "file").add("file", args.file);

@@ -21,6 +21,11 @@ std::string read_secret(const GlobalOptions& options, const char* prompt) {
     throw CommandFailure{kExitBadInput, "no terminal to ask for the passphrase; use --passphrase-fd N"};
   }
   if (secret.empty()) throw CommandFailure{kExitCancelled, "cancelled: no passphrase given"};
+  if (secret.size() > platform::kSecretMaxBytes) {
+    secure_wipe(secret.data(), secret.size());
+    throw CommandFailure{kExitBadInput,
+                         "the passphrase is longer than " + std::to_string(platform::kSecretMaxBytes) + " bytes"};
+  }
   return secret;
 }
 

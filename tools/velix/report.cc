@@ -37,6 +37,39 @@ std::string json_string(const std::string& text) {
   return out + "\"";
 }
 
+std::string terminal_text(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
+    unsigned code = 0;
+    size_t length = 0;
+    if (byte < 0x20 || byte == 0x7F) {
+      code = byte, length = 1;
+    } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // C1 controls
+      code = next, length = 2;
+    } else if (byte == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {  // line and paragraph separators
+      code = 0x2000u + third - 0x80u, length = 3;
+    }
+    if (length == 0) {
+      out += text[i];
+      continue;
+    }
+    i += length - 1;
+    if (code == '\n') out += "\\n";
+    else if (code == '\r') out += "\\r";
+    else if (code == '\t') out += "\\t";
+    else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+      out += escaped;
+    }
+  }
+  return out;
+}
+
 std::string Report::json() const {
   std::string out = "{";
   for (size_t i = 0; i < fields_.size(); ++i) {
@@ -60,7 +93,7 @@ std::string Report::text(int indent) const {
   const std::string pad(static_cast<size_t>(indent), ' ');
   std::string out;
   for (const auto& [name, value] : fields_) {
-    if (const auto* s = std::get_if<std::string>(&value)) out += pad + name + ": " + *s + "\n";
+    if (const auto* s = std::get_if<std::string>(&value)) out += pad + name + ": " + terminal_text(*s) + "\n";
     else if (const auto* n = std::get_if<int64_t>(&value)) out += pad + name + ": " + std::to_string(*n) + "\n";
     else if (const auto* b = std::get_if<bool>(&value)) out += pad + name + ": " + (*b ? "yes" : "no") + "\n";
     else {

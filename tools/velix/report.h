@@ -32,5 +32,10 @@ class Report {
 
 // Prints the report in the chosen form on standard output.
 void print_report(const Report& report, bool json);
+// Text for a terminal: every control character (C0, DEL, C1, the line and
+// paragraph separators) written as an escape (\n, \r, \t, \u001b ...), as
+// velixhost's log writes them, so no name can move the cursor, ring the bell
+// or start a line of its own.
+std::string terminal_text(const std::string& text);
 // A JSON string literal.
 std::string json_string(const std::string& text);

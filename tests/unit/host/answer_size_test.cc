@@ -70,4 +70,26 @@ TEST(HostAnswerSize, SignMessageThatCannotFitIsRefusedBeforeAnythingIsApplied) {
   EXPECT_EQ(response_of(fits).value("error").toInt(-1), 0);
 }
 
+// A body over 4 MiB cannot have an answer the browser takes: it is refused
+// unread (parsing would cost several times its size), nothing of it applied.
+TEST(HostAnswerSize, RequestTooLargeForAnyAnswerIsRefusedUnread) {
+  HostHome home;
+  QByteArray junk = "[1";
+  junk.reserve(5 * kLimit);
+  while (junk.size() < 5 * kLimit) junk += ",1";
+  junk += "]";
+  const QByteArray body = R"({"type":"velixcom","uid":"u9","action":"useScreenKbd","args":{"value":false,"junk":)" +
+                          junk + "}}";
+  const HostRun run = home.run(frame(body));
+  ASSERT_TRUE(run.finished);
+  const QJsonObject answer = response_of(run);
+  EXPECT_EQ(answer.value("error").toInt(), 1002);
+  EXPECT_TRUE(answer.value("result").toObject().value("message").toString().startsWith(
+      "The request is " + QString::number(body.size()) + " bytes"))
+      << single_frame_body(run.output).left(300).toStdString();
+  EXPECT_TRUE(run.logText.contains("Answer too large, error 1002")) << run.logText.right(400).toStdString();
+  EXPECT_EQ(response_of(home.run(request("velixcom", "useScreenKbd", {})))
+                .value("result").toObject().value("value").toInt(), 1);
+}
+
 }  // namespace

@@ -291,4 +291,64 @@ TEST(HostLog, BodiesAreCutToTheirStartAndLength) {
   EXPECT_TRUE(run.logText.contains("... cut, the body has " + QString::number(response.size()) + " bytes\n"));
 }
 
+// Texts a request sets (a session, an action's name) can be megabytes of
+// characters the log escapes: the log keeps their start and their length.
+TEST(HostLog, SettingTextsAreCutToTheirStartAndLength) {
+  struct Case {
+    const char* what;
+    QJsonObject request;
+    QString expected;
+  };
+  const QString c1(600 * 1000, QChar(0x0085));  // six bytes each once escaped, in the request too
+  const QString name(512 * 1024, QChar('a'));
+  const Case cases[] = {
+      {"session", {{"type", "velixcom"}, {"action", "session"}, {"args", QJsonObject{{"value", c1}}}},
+       "Setup value: \"" + QString("\\u0085").repeated(4096 / 2) + "\" ... cut, the text has " +
+           QString::number(c1.size()) + " characters\n"},
+      {"action name", {{"type", "velixcom"}, {"action", name}, {"args", QJsonObject{}}},
+       "Begin handle  \"" + name.left(4096) + "\" ... cut, the name has " + QString::number(name.size()) +
+           " characters\n"},
+  };
+  for (const Case& c : cases) {
+    HostHome home;
+    const HostRun run = home.run(frame(QJsonDocument(c.request).toJson(QJsonDocument::Compact)));
+    ASSERT_TRUE(run.finished) << c.what;
+    ASSERT_FALSE(single_frame_body(run.output).isEmpty()) << c.what;
+    EXPECT_LT(QFileInfo(home.logDir() + "/" + run.logName).size(), 64 * 1024) << c.what;
+    EXPECT_TRUE(run.logText.contains(c.expected)) << c.what << ": " << run.logText.left(2000).toStdString();
+  }
+}
+
+// The settings store's notices are in the log: a damaged hive that a
+// request only reads stays as it is; one that a request changes is kept
+// aside, and the log says where.
+TEST(HostLog, DamagedSettingsAreToldAndOnlyAChangeKeepsThemAside) {
+  HostHome home;
+  const QString dir = home.home() + "/.config/velixcom";
+  ASSERT_TRUE(QDir().mkpath(dir));
+  const QByteArray damaged = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\SoftWare\\VelixCom]\r\n"
+                             "\"VK\"=dword:00000001\r\n\"broken\"=dword:zz\r\n";
+  {
+    QFile hive(dir + "/HKEY_CURRENT_USER.reg");
+    ASSERT_TRUE(hive.open(QIODevice::WriteOnly));
+    hive.write(damaged);
+  }
+  const auto hive_text = [&] {
+    QFile hive(dir + "/HKEY_CURRENT_USER.reg");
+    return hive.open(QIODevice::ReadOnly) ? hive.readAll() : QByteArray();
+  };
+  const HostRun read = home.run(frame(R"({"type":"velixcom","action":"state"})"));
+  ASSERT_TRUE(read.finished);
+  EXPECT_TRUE(read.logText.contains("[W]: " + dir + "/HKEY_CURRENT_USER.reg is damaged")) << read.logText.toStdString();
+  EXPECT_EQ(hive_text(), damaged);
+  EXPECT_TRUE(QDir(dir).entryList({"*.damaged-*"}, QDir::Files).isEmpty());
+
+  const HostRun change = home.run(frame(R"({"type":"velixcom","action":"useScreenKbd","args":{"value":false}})"));
+  ASSERT_TRUE(change.finished);
+  const QStringList copies = QDir(dir).entryList({"*.damaged-*"}, QDir::Files);
+  ASSERT_EQ(copies.size(), 1);
+  EXPECT_TRUE(change.logText.contains("is kept as " + dir + "/" + copies[0])) << change.logText.toStdString();
+  EXPECT_TRUE(hive_text().contains("\"VK\"=dword:00000000"));
+}
+
 }  // namespace

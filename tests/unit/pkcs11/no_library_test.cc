@@ -124,6 +124,36 @@ TEST_F(NoLibrary, ModulePathFromTheSettingsIsTriedAfterTheVendorNames) {
   EXPECT_EQ(core_ctrl(ENGINE_PKCS11_EXT, CTRL_TOKEN_COUNT), 2);
 }
 
+// A relative module path would be loaded from whatever folder the program
+// runs in: the engines leave it out and say so, even with a module there.
+TEST_F(NoLibrary, RelativeModulePathFromTheSettingsIsNeverLoaded) {
+  const std::filesystem::path config = token_->dir() / "config";
+  const std::filesystem::path work = token_->dir() / "work";
+  std::filesystem::create_directories(work / "lib");
+  std::filesystem::copy_file(FORWARDER_MODULE, work / "lib" / "mod.so");
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(work);
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  {
+    platform::RegKey key;
+    ASSERT_EQ(key.Create(platform::RegHive::kCurrentUser, "Software\\VelixCom"), platform::kRegOk);
+    for (const char* name : {"TokenModule5", "TokenModule6"})
+      ASSERT_EQ(key.SetValue(name, platform::kRegSz, "lib/mod.so", 11), platform::kRegOk);
+  }
+  g_log.clear();
+  engines::set_engine_log_sink(&keep_line);
+  for (const pkcs11::ModuleCandidate& candidate : pkcs11::module_candidates(ENGINE_PKCS11_ID, {}, 0))
+    EXPECT_NE(candidate.path, "lib/mod.so");
+  EXPECT_TRUE(logged("TokenModule6: lib/mod.so: not an absolute path, not loaded"));
+  restart_core();
+  EXPECT_NE(core_ctrl(ENGINE_PKCS11_ID, CTRL_LOAD_STATUS), 0);
+  EXPECT_NE(core_ctrl(ENGINE_PKCS11_EXT, CTRL_LOAD_STATUS), 0);
+  engines::set_engine_log_sink(nullptr);
+  unsetenv("XDG_CONFIG_HOME");
+  std::filesystem::current_path(previous);
+  restart_core();
+}
+
 TEST_F(NoLibrary, ALoadedLibraryPathSurvivesTheStandardEnginesReset) {
   ASSERT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_LOAD_LIBRARY, kSoftHsmModule), 0);
   EXPECT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_LOAD_STATUS), 0);

@@ -53,7 +53,12 @@ TEST(RegFile, DamagedLinesAreLeftOutAndTheRestKept) {
       {"unterminated name", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad=hex:00\r\n"},
       {"other hive", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"bad\"=hex:00\r\n"},
       {"value before a key", kHead + "\"bad\"=hex:00\r\n[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n"},
-      {"last line cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex(1):54,6f"},
+      {"last line cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex(1):54,6"},
+      {"last line cut after a comma", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex(1):54,"},
+      // Without a line break, a hex list's end cannot show it whole, nor a dword's with a digit cut off.
+      {"last hex list", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex(1):54,6f"},
+      {"last dword cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=dword:0000000"},
+      {"last string cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=\"a\\\""},
       {"continuation cut", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\"bad\"=hex:00,\\\r\n"},
       {"binary junk", kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n\x01\x02\xff\r\n"},
   };
@@ -62,6 +67,29 @@ TEST(RegFile, DamagedLinesAreLeftOutAndTheRestKept) {
     EXPECT_TRUE(parsed.damaged) << c.what;
     EXPECT_EQ(value_of(parsed, "A", "ok"), std::string("4:\x01\0\0\0", 6)) << c.what;
     EXPECT_EQ(value_of(parsed, "A", "bad").substr(0, 1), "<") << c.what;
+  }
+}
+
+// A file written by hand or by another tool may end without a line break.
+TEST(RegFile, WholeLastLineWithoutItsLineBreakCounts) {
+  struct Case {
+    std::string last_line;
+    const char* key;
+    const char* name;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"\"last\"=\"To \\\"be\\\"\"", "A", "last", std::string("1:To \"be\"\0", 10)},
+      {"\"last\"=dword:00000002", "A", "last", std::string("4:\x02\0\0\0", 6)},
+      {"[HKEY_CURRENT_USER\\A\\B]", "A\\B", "", "<no value>"},
+      {"\"gone\"=-", "A", "gone", "<no value>"},
+  };
+  for (const Case& c : cases) {
+    const ParsedHive parsed =
+        parse_reg_file(kHead + "[HKEY_CURRENT_USER\\A]\r\n\"ok\"=dword:00000001\r\n" + c.last_line, kRoot);
+    EXPECT_FALSE(parsed.damaged) << c.last_line;
+    EXPECT_EQ(value_of(parsed, "A", "ok"), std::string("4:\x01\0\0\0", 6)) << c.last_line;
+    EXPECT_EQ(value_of(parsed, c.key, c.name), c.expected) << c.last_line;
   }
 }
 

@@ -66,9 +66,8 @@ TEST(ConfigStore, TruncatedAtEveryByteLoadsDefaultsOrWhatWasStored) {
     if (config.keyList.size() == 2) {
       EXPECT_EQ(config.keyList.At(1)->path, "/media/usb/secret.key") << cut;
     }
-    // After loading, the stored file is whole again.
-    EXPECT_FALSE(platform::parse_reg_file(read_text(home.hive_file()), "HKEY_CURRENT_USER").damaged)
-        << cut;
+    // Loading only reads: the file stays as it is, damaged or not, until a change.
+    EXPECT_EQ(read_text(home.hive_file()), full.substr(0, cut)) << cut;
   }
   // The whole file gives everything back.
   write_text(home.hive_file(), full);
