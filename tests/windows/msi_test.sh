@@ -64,12 +64,13 @@ com_dump() {
     DIR=$dir awk '{ i = index($0, ENVIRON["DIR"]); if (i) $0 = substr($0, 1, i - 1) "INSTALLDIR" substr($0, i + length(ENVIRON["DIR"])); print }'
 }
 # Everything of velix in the registry files and on drive C:, for the
-# before-and-after comparison: the registry's keys and values without Wine's
-# time stamps, and the file names. Wine's own caches and logs are left out.
+# before-and-after comparison: the registry's lines that name velix or one of
+# its GUIDs (without Wine's time stamps), and the file names.
 state() {
   timeout 60 wineserver -w || true
   for hive in system.reg user.reg; do
-    sed -e '/^#time=/d' -e 's/^\(\[.*\]\) [0-9]*$/\1/' "$WINEPREFIX/$hive" | grep -i 'velix' | sed "s/^/$hive: /"
+    sed -e '/^#time=/d' -e 's/^\(\[.*\]\) [0-9]*$/\1/' "$WINEPREFIX/$hive" |
+      grep -iE "velix|${clsid:1:8}|${libid:1:8}|${iid:1:8}|${appid:1:8}" | sed "s/^/$hive: /"
   done
   (cd "$drive_c" && find . -ipath '*velix*' ! -path './velix-test*' ! -path './velix.msi' ! -path './velix-old.msi' \
     ! -path ./velix-registry-export.reg | LC_ALL=C sort)
@@ -87,7 +88,8 @@ host_answers() {
   [[ $program == velixhost.exe ]] || fail "the manifest names $program, not velixhost.exe beside it"
   answer=$(printf '\x3a\0\0\0{"type":"velixcom","uid":"1","action":"version","args":{}}' |
     win 60 "$(dirname "$manifest")/$program" | tail -c +5 | tr -d '\0') || true
-  [[ $answer == *'"uid":"1"'*'1.0.0.345'* ]] || fail "velixhost.exe through $key answered: $answer"
+  [[ $answer == *'"uid":"1"'* && $answer == *'"value":"1.0.0.345"'* ]] ||
+    fail "velixhost.exe through $key answered: $answer"
 }
 
 before=$(state)
@@ -140,7 +142,7 @@ mkdir -p "$drive_c/users/Public/keys"
 echo 'a key file' >"$drive_c/users/Public/keys/secret.key"
 win 180 msiexec /x 'C:\velix.msi' /qn || fail "msiexec /x exited with $?"
 user_data='user.reg: \[Software\\\\VelixCom\]|user.reg: "ReaskIndex"=dword:00000003|velixhost'
-diff <(echo "$before") <(state | grep -vE "$user_data") || fail "per machine: velix left this behind (> lines)"
+diff <(echo "$before") <(echo "$(state | grep -vE "$user_data")") || fail "per machine: velix left this behind (> lines)"
 registry_dump 'HKEY_CURRENT_USER\Software\VelixCom' | grep -qF '|ReaskIndex|dword:00000003' ||
   fail "the uninstall removed the user's settings"
 [[ -f "$drive_c/users/Public/keys/secret.key" ]] || fail "the uninstall removed the user's key file"
@@ -159,7 +161,7 @@ if registry_dump "HKEY_LOCAL_MACHINE\\Software\\Classes\\CLSID\\$clsid" >/dev/nu
 # No script here: Wine's HKEY_CLASSES_ROOT shows the machine's classes only,
 # not the user's (Windows merges both), so a per-user class cannot be created.
 win 180 msiexec /x 'C:\velix.msi' /qn ALLUSERS="" || fail "the per-user msiexec /x exited with $?"
-diff <(echo "$before") <(state | grep -vE "$user_data") || fail "per user: velix left this behind (> lines)"
+diff <(echo "$before") <(echo "$(state | grep -vE "$user_data")") || fail "per user: velix left this behind (> lines)"
 
 if [[ $failures -ne 0 ]]; then
   echo "msi_test: $failures failures"
