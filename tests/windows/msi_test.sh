@@ -148,7 +148,10 @@ registry_dump 'HKEY_CURRENT_USER\Software\VelixCom' | grep -qF '|ReaskIndex|dwor
 [[ -f "$drive_c/users/Public/keys/secret.key" ]] || fail "the uninstall removed the user's key file"
 
 echo "-- per user"
-win 180 msiexec /i 'C:\velix.msi' /qn MSIINSTALLPERUSER=1 ALLUSERS="" || fail "the per-user install exited with $?"
+# The site policy is the machine's: a per-user install writes none of it.
+win 180 msiexec /i 'C:\velix.msi' /qn MSIINSTALLPERUSER=1 ALLUSERS="" ALLOWEDSITES="$sites" ||
+  fail "the per-user install exited with $?"
+if registry_dump 'HKEY_LOCAL_MACHINE\Software\Policies\VelixCom' >/dev/null; then fail "per user: the site policy is written"; fi
 user_dir=$(win 30 cmd /c echo '%LOCALAPPDATA%' | tr -d '\r')'\Programs\velix'
 [[ -f $(winepath -u "$user_dir\\velixcom.dll" 2>/dev/null) ]] || fail "per user: no velixcom.dll in $user_dir"
 installed=$(com_dump HKEY_CURRENT_USER "$user_dir")
