@@ -55,7 +55,7 @@ uint32_t StdioChannel::readRequestQuietly() {
   // Not checked: an input that ends early leaves what arrived in the low bytes
   // and zero in the rest, so an empty input reads as length 0.
   uint32_t length = 0;
-  (void)std::fread(&length, 1, sizeof length, in_);
+  [[maybe_unused]] const size_t length_bytes = std::fread(&length, 1, sizeof length, in_);
   lengthRead_ = true;
   announcedLength_ = length;
   if (length == 0) {
@@ -79,7 +79,7 @@ uint32_t StdioChannel::readRequestQuietly() {
     return 0;
   }
   // One read for the whole body; bytes that never arrive stay zero.
-  (void)std::fread(buffer_.data(), 1, length, in_);
+  [[maybe_unused]] const size_t body_bytes = std::fread(buffer_.data(), 1, length, in_);
   return length;
 }
 

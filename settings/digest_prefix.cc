@@ -4,8 +4,11 @@
 #include <cstring>
 #include <string_view>
 
+// The default is published (the README prints it): a deployment builds with
+// a prefix of its own, and velix diagnose warns while this one is in use.
+#define VELIX_PUBLISHED_DIGEST_PREFIX "5f3a9c0e71d24b86e2a7"
 #ifndef VELIX_DIGEST_PREFIX
-#define VELIX_DIGEST_PREFIX "5f3a9c0e71d24b86e2a7"
+#define VELIX_DIGEST_PREFIX VELIX_PUBLISHED_DIGEST_PREFIX
 #endif
 
 namespace {
@@ -33,6 +36,13 @@ constexpr std::array<uint8_t, N> bytes_at(size_t first_byte) {
   return out;
 }
 
+constexpr bool same_hex(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (hex_value(a[i]) != hex_value(b[i])) return false;
+  return true;
+}
+
 constexpr auto kPart8 = bytes_at<8>(0);
 constexpr auto kPart2 = bytes_at<2>(8);
 
@@ -42,3 +52,5 @@ void assemble_digest_prefix(uint8_t out[10]) {
   std::memcpy(out, kPart8.data(), kPart8.size());
   std::memcpy(out + kPart8.size(), kPart2.data(), kPart2.size());
 }
+
+bool digest_prefix_is_published_default() { return same_hex(kPrefixHex, VELIX_PUBLISHED_DIGEST_PREFIX); }

@@ -337,6 +337,12 @@ TEST_F(VelixTool, DiagnoseNamesTheSettingsFileAndTheKeyList) {
   EXPECT_NE(fresh.output.find("\"key_list\":[]"), std::string::npos);
   EXPECT_NE(fresh.output.find("\"display_opens\":false"), std::string::npos);
   EXPECT_NE(velix({"diagnose"}, "", env).output.find("key list: empty (velix keys create"), std::string::npos);
+  // A build with the published AUTH digest prefix says so; one with its own does not.
+  const bool published = VELIX_PUBLISHED_PREFIX;
+  EXPECT_NE(fresh.output.find(std::string("\"digest_prefix_published\":") + (published ? "true" : "false")),
+            std::string::npos);
+  EXPECT_EQ(velix({"diagnose"}, "", env).output.find("published default AUTH digest prefix") != std::string::npos,
+            published);
 
   ASSERT_EQ(velix({"keys", "add", "Gone", (dir_ / "gone.key").string()}, "", env).exit_code, 0);
   VelixRun listed = velix({"diagnose", "--json"}, "", env);

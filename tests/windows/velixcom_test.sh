@@ -43,21 +43,6 @@ cp "$script" "$drive_c/velix-test/signer2.js"
 module_dir="C:\\${install_dir//\//\\}"
 module="$module_dir\\velixcom.dll"
 
-# The keys under a registry key, and their values, one a line: KEY, or
-# KEY|NAME|TYPE|DATA.
-registry_dump() {
-  wine_registry_export "$1" | awk '
-    function unquote(text) { gsub(/\\\\/, "\001", text); gsub(/\\"/, "\"", text); gsub(/\001/, "\\", text); return text }
-    /^\[/ { key = substr($0, 2, length($0) - 2); print key; next }
-    /^@="/ { print key "|(Default)|REG_SZ|" unquote(substr($0, 4, length($0) - 4)); next }
-    /^"/ {
-      n = index($0, "\"=")
-      name = unquote(substr($0, 2, n - 2)); data = substr($0, n + 2)
-      if (data ~ /^".*"$/) print key "|" name "|REG_SZ|" unquote(substr(data, 2, length(data) - 2))
-      else print key "|" name "|" data
-    }'
-}
-
 # The expected lines, with the identifiers and the module's path put in.
 expand() {
   local module_sed=${module//\\/\\\\} dir_sed=${module_dir//\\/\\\\}

@@ -6,6 +6,7 @@
 #   wine_test_prefix PARENT NAME   sets $work, exports WINEPREFIX, arms the cleanup
 #   wine_test_prefix_boot          makes the prefix, with a deadline
 #   wine_registry_export KEY       the key's export as UTF-8 text, on stdout
+#   registry_dump KEY              its keys and values, one a line
 #   $install_dir                   a folder under C:\ for the programs under test
 
 wine_test_prefix() {
@@ -39,6 +40,21 @@ wine_registry_export() {
   rm -f "$file"
   timeout -k 10 60 wine reg export "$1" 'C:\velix-registry-export.reg' /y >/dev/null 2>&1 || return 1
   iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r'
+}
+
+# The keys under a registry key, and their values, one a line: KEY, or
+# KEY|NAME|TYPE|DATA.
+registry_dump() {
+  wine_registry_export "$1" | awk '
+    function unquote(text) { gsub(/\\\\/, "\001", text); gsub(/\\"/, "\"", text); gsub(/\001/, "\\", text); return text }
+    /^\[/ { key = substr($0, 2, length($0) - 2); print key; next }
+    /^@="/ { print key "|(Default)|REG_SZ|" unquote(substr($0, 4, length($0) - 4)); next }
+    /^"/ {
+      n = index($0, "\"=")
+      name = unquote(substr($0, 2, n - 2)); data = substr($0, n + 2)
+      if (data ~ /^".*"$/) print key "|" name "|REG_SZ|" unquote(substr(data, 2, length(data) - 2))
+      else print key "|" name "|" data
+    }'
 }
 
 failures=0

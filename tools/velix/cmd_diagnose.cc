@@ -18,6 +18,7 @@
 #include "platform/display.h"
 #include "platform/registry.h"
 #include "settings/config.h"
+#include "settings/digest_prefix.h"
 #include "tools/velix/options.h"
 #include "tools/velix/report.h"
 #include "verify/velixverify.h"
@@ -209,6 +210,7 @@ void diagnose(const GlobalOptions& options) {
     report.add("engines", std::move(engines));
     report.add("display", display.name).add("display_opens", !display.name.empty());
     if (display.name.empty()) report.add("display_problem", display.why_not);
+    report.add("digest_prefix_published", digest_prefix_is_published_default());
     report.add("velix", VELIX_VERSION).add("libvelixverify", velix_verify_version());
     report.add("openssl", OpenSSL_version(OPENSSL_VERSION));
     print_report(report, true);
@@ -232,6 +234,9 @@ void diagnose(const GlobalOptions& options) {
                {"libvelixverify", velix_verify_version()},
                {"openssl", OpenSSL_version(OPENSSL_VERSION)}},
               0);
+  if (digest_prefix_is_published_default())
+    std::printf("warning: this build uses the published default AUTH digest prefix, with which anyone can\n"
+                "  compute valid AUTH lines; build the packages with VELIX_DIGEST_PREFIX=<20 hex digits>\n");
 }
 
 }  // namespace
