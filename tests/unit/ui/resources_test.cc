@@ -16,8 +16,12 @@ TEST(StringTable, HoldsEveryIdInBothLanguages) {
     EXPECT_STRNE(ResourceStringUtf8(id, 1033), "") << id;
     EXPECT_STRNE(ResourceStringUtf8(id, 1049), "") << id;
   }
+  for (int id = 190; id <= 192; ++id) {
+    ASSERT_NE(ResourceStringUtf8(id, 1033), nullptr) << id;
+    EXPECT_STRNE(ResourceStringUtf8(id, 1033), ResourceStringUtf8(id, 1049)) << id;
+  }
   EXPECT_EQ(ResourceStringUtf8(99, 1033), nullptr);
-  EXPECT_EQ(ResourceStringUtf8(174, 1049), nullptr);
+  EXPECT_EQ(ResourceStringUtf8(193, 1033), nullptr);
 }
 
 TEST(StringTable, KeepsTheShippedTextsAsTheyAre) {
@@ -142,8 +146,8 @@ TEST(DialogTemplates, RussianTemplatesDifferWhereTheResourcesSay) {
 
   ASSERT_TRUE(ResolveDialogTemplate(202, 1033, &en));
   ASSERT_TRUE(ResolveDialogTemplate(202, 1049, &ru));
-  EXPECT_EQ(en.height, 87);
-  EXPECT_EQ(ru.height, 93);
+  EXPECT_EQ(en.height, 110);
+  EXPECT_EQ(ru.height, 116);
   EXPECT_EQ(ru.caption, "Клавиатура");
   for (int key = 234; key <= 281; ++key) EXPECT_EQ(find(en, key).id, key);
   EXPECT_EQ(find(en, 281).rect.width, 120);

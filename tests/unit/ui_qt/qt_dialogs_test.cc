@@ -65,6 +65,26 @@ TEST_F(QtDialogs, KeyboardTypesWithShiftAndDigits) {
   EXPECT_EQ(keyboard.Text(), "Ab1");
 }
 
+TEST_F(QtDialogs, KeysTypedOnTheRealKeyboardTypeNothingAndTheHintStandsOut) {
+  auto locale = ui_test::English();
+  CDlgScreenKeyboardImpl keyboard;
+  WhenShown("dialog-202", [](QWidget* w) {
+    auto* hint = Child<QLabel>(w, CDlgScreenKeyboard::kHint);
+    EXPECT_TRUE(hint->text().startsWith("Click the keys with the mouse")) << hint->text().toStdString();
+    EXPECT_FALSE(hint->font().bold());
+    const QColor plain = hint->palette().color(QPalette::WindowText);
+    Click(w, 244);
+    // Typed while a key has the focus (Space would press it), and on the window itself.
+    QTest::keyClicks(Child<QPushButton>(w, 244), "pass word");
+    QTest::keyClicks(w, "x");
+    EXPECT_TRUE(hint->font().bold());
+    EXPECT_NE(hint->palette().color(QPalette::WindowText), plain);
+    Click(w, 1);
+  });
+  EXPECT_EQ(keyboard.DoModal(202, nullptr), 1);
+  EXPECT_EQ(keyboard.Text(), "a");
+}
+
 TEST_F(QtDialogs, KeyboardSwitchesToTheRussianLayoutThroughItsList) {
   auto locale = ui_test::English();  // the key captions do not depend on the code page
   CDlgScreenKeyboardImpl keyboard;
@@ -286,6 +306,33 @@ TEST_F(QtDialogs, AuthorizationTabsReportThePageChosen) {
   });
   EXPECT_EQ(dialog.DoModal(201, nullptr), 2);
   EXPECT_EQ(dialog.pages, (std::vector<int>{1, 0}));
+}
+
+namespace {
+
+// The token list with a name longer than the field.
+class LongTokenName : public CDialog {
+ public:
+  intptr_t OnInitDialog() override {
+    Window()->AddItem(492, "SoftHSM v2\\UX Token (b189e1a4c3d2f0a1)", 2);
+    Window()->SetCurrentItem(492, 0);
+    return 1;
+  }
+};
+
+}  // namespace
+
+TEST_F(QtDialogs, ALongTokenNameIsShownFromItsStart) {
+  auto locale = ui_test::English();
+  CDialogImp<LongTokenName> dialog;
+  WhenShown("dialog-201", [&](QWidget* w) {
+    auto* tokens = Child<QComboBox>(w, 492);
+    ASSERT_TRUE(tokens->isEditable());
+    EXPECT_GT(tokens->fontMetrics().horizontalAdvance(tokens->currentText()), tokens->lineEdit()->width());
+    EXPECT_EQ(tokens->lineEdit()->cursorPosition(), 0);
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  EXPECT_EQ(dialog.DoModal(201, nullptr), 2);
 }
 
 TEST_F(QtDialogs, AuthorizationWithoutTokensMasksThePassphrase) {
