@@ -1,5 +1,6 @@
 #include "ui/screen_keyboard_dlg.h"
 
+#include "ui/debug_log.h"
 #include "ui/keyboard_placement.h"
 #include "ui/load_string.h"
 
@@ -131,6 +132,8 @@ bool CDlgScreenKeyboard::OnCancel() {
 bool CDlgScreenKeyboard::OnRefresh() { return true; }
 
 bool CDlgScreenKeyboard::OnTypedKey(char16_t) {
+  if (!hint_emphasized_) DebugLog("keys typed on the keyboard are not taken: the on-screen keyboard's hint is shown");
+  hint_emphasized_ = true;
   Window()->EmphasizeItem(kHint);
   return true;
 }

@@ -55,6 +55,7 @@ class CDlgScreenKeyboard : public CDialog {
   int layout_ = 0;
   const KeyboardTable* table_;
   uint16_t modifiers_ = 0;
+  bool hint_emphasized_ = false;
 };
 
 using CDlgScreenKeyboardImpl = CDialogImp<CDlgScreenKeyboard>;
