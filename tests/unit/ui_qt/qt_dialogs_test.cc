@@ -27,6 +27,7 @@
 #include "ui/edit_dlg.h"
 #include "ui/load_string.h"
 #include "ui/request_dlg.h"
+#include "ui/resources/strings.h"
 #include "ui/screen_keyboard_dlg.h"
 #include "ui/sign_dlg.h"
 #include "ui/state_dlg.h"
@@ -293,6 +294,33 @@ class TabRecorder : public CDialog {
 };
 
 }  // namespace
+
+TEST_F(QtDialogs, QtsOwnTextsFollowTheUiLanguage) {
+  // The file chooser's buttons and a message box's standard button come from Qt.
+  const auto buttons = [](QWidget* w) {
+    QStringList texts;
+    for (const QPushButton* b : w->findChildren<QPushButton*>()) texts << b->text().remove('&');
+    return texts;
+  };
+  for (const uint16_t language : {kLangRussian, kLangEnglish}) {
+    SCOPED_TRACE(language);
+    auto locale = language == kLangRussian ? ui_test::Russian() : ui_test::English();
+    const QString cancel = language == kLangRussian ? QString::fromUtf8("Отмена") : QStringLiteral("Cancel");
+    WhenShown("file-dialog", [&](QWidget* f) {
+      EXPECT_TRUE(buttons(f).contains(cancel)) << buttons(f).join(", ").toStdString();
+      QMetaObject::invokeMethod(f, "reject");
+    });
+    OpenFileRequest request;
+    request.title = "t";
+    std::string path;
+    EXPECT_FALSE(backend.ChooseOpenFile(request, &path));
+    WhenShown("message-box", [&](QWidget* box) {
+      EXPECT_TRUE(buttons(box).contains(cancel)) << buttons(box).join(", ").toStdString();
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    backend.ShowMessageBox({"text", "caption", kMbOkCancel});
+  }
+}
 
 TEST_F(QtDialogs, AuthorizationTabsReportThePageChosen) {
   auto locale = ui_test::English();
