@@ -61,14 +61,16 @@ LRESULT CALLBACK KeyHook(int code, WPARAM wparam, LPARAM lparam) {
                                           reinterpret_cast<LONG_PTR>(&Win32DialogWindow::DialogProcedure)
                        ? reinterpret_cast<Win32DialogWindow*>(GetWindowLongPtrW(root, DWLP_USER))
                        : nullptr;
-    const bool takes_text = (SendMessageW(msg->hwnd, WM_GETDLGCODE, 0, 0) & DLGC_WANTCHARS) != 0;
-    const bool on_button = (SendMessageW(msg->hwnd, WM_GETDLGCODE, 0, 0) & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON |
-                                                                          DLGC_UNDEFPUSHBUTTON)) != 0;
     wchar_t typed = 0;
-    if (msg->message == WM_CHAR && msg->wParam >= 0x20 && msg->wParam != 0x7f && !takes_text)
-      typed = static_cast<wchar_t>(msg->wParam);
-    else if (msg->message == WM_KEYDOWN && msg->wParam == VK_SPACE && on_button)
-      typed = L' ';
+    if (window != nullptr && (msg->message == WM_CHAR || msg->message == WM_KEYDOWN)) {
+      const LRESULT wants = SendMessageW(msg->hwnd, WM_GETDLGCODE, 0, 0);
+      const bool takes_text = (wants & DLGC_WANTCHARS) != 0;
+      const bool on_button = (wants & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+      if (msg->message == WM_CHAR && msg->wParam >= 0x20 && msg->wParam != 0x7f && !takes_text)
+        typed = static_cast<wchar_t>(msg->wParam);
+      else if (msg->message == WM_KEYDOWN && msg->wParam == VK_SPACE && on_button)
+        typed = L' ';
+    }
     if (window != nullptr && typed != 0 && window->OfferTypedKey(typed)) return TRUE;
   }
   return CallNextHookEx(t_key_hook, code, wparam, lparam);
