@@ -89,6 +89,18 @@ enum CtrlCommand : int {
   // (16 characters, blanks removed) into out when out is not null: the flags
   // (not negative), or -1 no such token, -2 token information unreadable.
   CTRL_TOKEN_FLAGS = 21,        // int index, char* out (17 bytes)
+  // What token `index` says of itself into a TokenInfo: 0, or -1 no such
+  // token, -2 token information unreadable.
+  CTRL_TOKEN_INFO = 22,         // int index, TokenInfo* out
+};
+
+// A token's own description (CTRL_TOKEN_INFO), its blank padding removed.
+struct TokenInfo {
+  char label[33];
+  char manufacturer[33];
+  char model[17];
+  char serial[17];
+  int32_t flags;  // the PKCS#11 token flags (CKF_*), as CTRL_TOKEN_FLAGS gives them
 };
 
 // Token flags of CTRL_TOKEN_FLAGS that the dialogs look at (the PKCS#11 values).

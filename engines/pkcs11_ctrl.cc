@@ -72,6 +72,26 @@ int token_flags(Context& ctx, int32_t index, char* serial_out) {
 
 namespace {
 
+int token_info(Context& ctx, int32_t index, TokenInfo* out) {
+  CK_SLOT_ID slot = 0;
+  if (out == nullptr) return CORE_E_ARGS;
+  if (slot_of_token(ctx, index, &slot) != 0) return -1;
+  CK_TOKEN_INFO info;
+  if (ctx.functions->C_GetTokenInfo(slot, &info) != CKR_OK) return -2;
+  const auto copy = [](char* to, const CK_UTF8CHAR* field, size_t size) {
+    const std::string text = trimmed_field(field, size);
+    std::memcpy(to, text.c_str(), text.size() + 1);
+  };
+  static_assert(sizeof out->label > sizeof info.label && sizeof out->manufacturer > sizeof info.manufacturerID &&
+                sizeof out->model > sizeof info.model && sizeof out->serial > sizeof info.serialNumber);
+  copy(out->label, info.label, sizeof info.label);
+  copy(out->manufacturer, info.manufacturerID, sizeof info.manufacturerID);
+  copy(out->model, info.model, sizeof info.model);
+  copy(out->serial, info.serialNumber, sizeof info.serialNumber);
+  out->flags = static_cast<int32_t>(info.flags & 0x7fffffff);
+  return 0;
+}
+
 int token_name(Context& ctx, int32_t index, char* out, int size) {
   CK_SLOT_ID slot = 0;
   if (slot_of_token(ctx, index, &slot) != 0) return -1;
@@ -157,6 +177,7 @@ int ctrl(Context& ctx, int command, va_list args) {
     case CTRL_PIN_FINAL_TRY:
     case CTRL_PIN_LOCKED:
     case CTRL_TOKEN_FLAGS:
+    case CTRL_TOKEN_INFO:
       break;
     case CTRL_TOKEN_INFO_EXT:
       if (ctx.flavour == Flavour::kId) return CORE_E_NOT_SUPPORTED;
@@ -227,6 +248,10 @@ int ctrl(Context& ctx, int command, va_list args) {
     case CTRL_TOKEN_FLAGS: {
       const int index = va_arg(args, int);
       return token_flags(ctx, index, va_arg(args, char*));
+    }
+    case CTRL_TOKEN_INFO: {
+      const int index = va_arg(args, int);
+      return token_info(ctx, index, va_arg(args, TokenInfo*));
     }
     default:
       return CORE_E_NOT_SUPPORTED;

@@ -9,6 +9,7 @@ void CDialog::OnDestroy() {}
 bool CDialog::OnOK() { return true; }
 bool CDialog::OnCancel() { return true; }
 bool CDialog::OnRefresh() { return true; }
+bool CDialog::OnTypedKey(char16_t) { return false; }
 
 intptr_t CDialog::HandleMessage(DialogWindow* window, unsigned message, uintptr_t wparam,
                                 intptr_t lparam) {
@@ -42,6 +43,8 @@ intptr_t CDialog::HandleMessage(DialogWindow* window, unsigned message, uintptr_
       }
     case kMsgRefresh:
       return OnRefresh() ? 1 : 0;
+    case kMsgTypedKey:
+      return OnTypedKey(static_cast<char16_t>(wparam)) ? 1 : 0;
     default:
       return 0;
   }

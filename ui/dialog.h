@@ -34,6 +34,9 @@ class CDialog {
   virtual bool OnOK();
   virtual bool OnCancel();
   virtual bool OnRefresh();
+  // A character key pressed where no control takes typing; true when the
+  // dialog answered it.
+  virtual bool OnTypedKey(char16_t character);
 
   // The body of every dialog procedure.
   intptr_t HandleMessage(DialogWindow* window, unsigned message, uintptr_t wparam, intptr_t lparam);

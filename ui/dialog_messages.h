@@ -13,6 +13,10 @@ constexpr unsigned kMsgNotify = 0x004E;
 constexpr unsigned kMsgInitDialog = 0x0110;
 constexpr unsigned kMsgCommand = 0x0111;
 constexpr unsigned kMsgRefresh = 0x0400 + 1;  // WM_USER + 1
+// A character typed on the keyboard that no control of the dialog takes as
+// text (wParam: the character, UTF-16). The procedure returns 1 when the
+// dialog took note of it, and the key goes no further.
+constexpr unsigned kMsgTypedKey = 0x0400 + 2;  // WM_USER + 2
 
 // Command ids with a fixed meaning.
 constexpr int kCmdOk = 1;

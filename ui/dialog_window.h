@@ -46,6 +46,9 @@ class DialogWindow {
   virtual void ShowItem(int id, bool show) = 0;
   virtual bool IsItemVisible(int id) const = 0;
   virtual void EnableItem(int id, bool enable) = 0;
+  // Draws the user's eye to a control that says what to do (a label in a
+  // stronger type, a warning sound).
+  virtual void EmphasizeItem(int id) = 0;
   virtual PixelRect ItemRect(int id) const = 0;
   virtual PixelRect ItemScreenRect(int id) const = 0;
   virtual void MoveItem(int id, const PixelRect& rect) = 0;

@@ -1,6 +1,8 @@
 #include "ui/screen_keyboard_dlg.h"
 
+#include "ui/debug_log.h"
 #include "ui/keyboard_placement.h"
+#include "ui/load_string.h"
 
 #include "core/crypto.h"
 
@@ -9,6 +11,7 @@ namespace {
 // Room for any passphrase the authorization dialog accepts, so that the text
 // is never moved (and an unwiped copy left behind) while it grows.
 constexpr size_t kTextReserve = 512;
+constexpr int kHintString = 190;  // "Click the keys with the mouse: ..."
 }  // namespace
 
 CDlgScreenKeyboard::CDlgScreenKeyboard() : table_(kKeyboardLayouts[0].lower) {
@@ -57,6 +60,7 @@ intptr_t CDlgScreenKeyboard::OnInitDialog() {
   }
   Window()->SetCurrentItem(kLayoutList, 0);
   ShowLayoutName();
+  Window()->SetItemText(kHint, LoadResString(kHintString));
   if (target_) {
     // Beside or below the dialog of the field, so that its OK and Cancel
     // buttons stay in sight, and on the screen.
@@ -126,6 +130,13 @@ bool CDlgScreenKeyboard::OnCancel() {
 }
 
 bool CDlgScreenKeyboard::OnRefresh() { return true; }
+
+bool CDlgScreenKeyboard::OnTypedKey(char16_t) {
+  if (!hint_emphasized_) DebugLog("keys typed on the keyboard are not taken: the on-screen keyboard's hint is shown");
+  hint_emphasized_ = true;
+  Window()->EmphasizeItem(kHint);
+  return true;
+}
 
 }  // namespace ui
 

@@ -22,6 +22,7 @@ class CDlgScreenKeyboard : public CDialog {
   static constexpr int kBackspace = 385;
   static constexpr int kUnused = 386;
   static constexpr int kLanguage = 387;
+  static constexpr int kHint = 388;  // how the keyboard is used and switched off
 
   CDlgScreenKeyboard();
   ~CDlgScreenKeyboard() override;
@@ -36,6 +37,8 @@ class CDlgScreenKeyboard : public CDialog {
   intptr_t OnNotify(DialogWindow* from, uintptr_t id, int code) override;
   bool OnCancel() override;
   bool OnRefresh() override;
+  // Typing on the real keyboard goes nowhere here: the hint says so.
+  bool OnTypedKey(char16_t character) override;
 
  private:
   static constexpr uint16_t kShift = 1;
@@ -52,6 +55,7 @@ class CDlgScreenKeyboard : public CDialog {
   int layout_ = 0;
   const KeyboardTable* table_;
   uint16_t modifiers_ = 0;
+  bool hint_emphasized_ = false;
 };
 
 using CDlgScreenKeyboardImpl = CDialogImp<CDlgScreenKeyboard>;

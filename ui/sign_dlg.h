@@ -56,7 +56,7 @@ class CSignDlg : public CDialog {
   static constexpr int kTextView = 498;
 
   // What the token page knows of the chosen token before the PIN is typed.
-  enum class TokenState { kUsual, kCountLow, kFinalTry, kLocked, kPinPad, kAbsent };
+  enum class TokenState { kUsual, kTriesLeft, kCountLow, kFinalTry, kLocked, kPinPad, kAbsent };
 
   // Applies Config's language to the thread. The caption shows the program's
   // version after the title.
@@ -133,8 +133,12 @@ class CSignDlg : public CDialog {
   // Whether the list's text names the token stored in Config (also as stored
   // before names carried the serial number).
   bool IsStoredToken(const std::string& name_utf8) const;
-  // Reads the selected token's flags and shows what they mean on the page.
+  // Reads the selected token's flags and shows what they mean on the page;
+  // a locked PIN leaves nothing to type or confirm on the token page.
   void ShowTokenState();
+  // The user PIN tries the token has left, as its vendor's library reports
+  // them; -1 when it does not say.
+  static int PinTriesLeft(int16_t engine);
   // Saves Config; a file key used only because the stored token was absent
   // leaves the stored token choice as it was.
   void SaveChoices();
@@ -149,6 +153,7 @@ class CSignDlg : public CDialog {
   bool pin_pad_login_ = false;
   bool offers_reask_ = true;
   TokenState token_state_ = TokenState::kUsual;
+  int pin_tries_left_ = -1;  // with kTriesLeft
   // The stored choice was a token that is not present, and the dialog fell
   // back to key files without the user choosing so.
   bool keep_token_choice_ = false;

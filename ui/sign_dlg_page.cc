@@ -53,8 +53,12 @@ void CSignDlg::SwitchPage() {
 }
 
 void CSignDlg::FocusPasswordField() {
-  if (token_state_ == TokenState::kPinPad && Config::Instance().KeyType != 0) {
+  if (Config::Instance().KeyType != 0 && token_state_ == TokenState::kPinPad) {
     Window()->SetFocus(kCmdOk);
+    return;
+  }
+  if (Config::Instance().KeyType != 0 && token_state_ == TokenState::kLocked) {
+    Window()->SetFocus(kCmdCancel);  // nothing else on the page can be used
     return;
   }
   Window()->SetFocus(Config::Instance().KeyType != 0 ? kTokenPassword : kPassphrase);

@@ -21,9 +21,7 @@ constexpr int kNoTokenKeys = 102;         // "No private keys on your Token. ...
 constexpr int kInvalidPassphrase = 103;   // "Invalid passphrase"
 constexpr int kInsertToken = 104;         // "Insert Token"
 constexpr int kEnterTokenPassword = 110;  // "Enter passphrase for Token."
-constexpr int kSecretKeyString = 152;     // "Secret key: %s"
-constexpr int kWarningCaption = 156;      // "Warning"
-constexpr int kEnterSerialString = 164;   // "Enter key serial number"
+constexpr int kChooseKeyString = 192;     // "Select a private key in the list."
 
 constexpr int16_t kTokenEngines[] = {ENGINE_PKCS11, ENGINE_PKCS11_EXT, ENGINE_PKCS11_ID};
 
@@ -138,7 +136,8 @@ bool CSignDlg::TokenLogin() {
     for (int i = 0; i < std::min(found, kMaxTokenKeys); ++i)
       w->AddItem(kTokenKeyList, platform::ansi_to_utf8(TokenKeyName(keys[i].serial, UserIdOf(keys[i]))),
                  keys[i].serial);
-    int selected = 0;  // the key used last, else the first
+    // The key used last, else the only one; among several new ones the user chooses.
+    int selected = w->ItemCount(kTokenKeyList) == 1 ? 0 : -1;
     for (int line = 0; line < w->ItemCount(kTokenKeyList); ++line) {
       if (static_cast<uint32_t>(w->ItemData(kTokenKeyList, line)) == config.eTokenKeySerial) {
         selected = line;
@@ -146,7 +145,7 @@ bool CSignDlg::TokenLogin() {
       }
     }
     w->SetCurrentItem(kTokenKeyList, selected);
-    w->SetFocus(kCmdOk);
+    w->SetFocus(selected >= 0 ? kCmdOk : kTokenKeyList);
     return true;
   }
   if (found == 0) ShowMessageBoxFromStrings(kNoTokenKeys, kErrorCaption, kMbOk | kMbIconWarning);
@@ -161,14 +160,17 @@ bool CSignDlg::AcceptTokenPage() {
   if (token_state_ == TokenState::kLocked) return TokenLogin();  // says that the PIN is locked
   if (!TakeTokenPassword()) return false;
   pin_pad_login_ = token_state_ == TokenState::kPinPad;
-  const int key_line = w->CurrentItem(kTokenKeyList);
+  int key_line = w->CurrentItem(kTokenKeyList);
   if (key_line < 0) {
-    // Log in and list the keys; the user confirms the key with a second OK.
+    // Log in and list the keys: the remembered or only key goes on at once;
+    // among several the user picks one.
     if (!TokenLogin()) return false;
-    ShowMessageBox(FormatResString(kSecretKeyString, LoadResString(kEnterSerialString)),
-                   LoadResString(kWarningCaption), kMbOk | kMbIconInformation);
-    w->ShowDropDown(kTokenKeyList, true);
-    return false;
+    key_line = w->CurrentItem(kTokenKeyList);
+    if (key_line < 0) {
+      ShowMessageBoxFromStrings(kChooseKeyString, kErrorCaption, kMbOk | kMbIconWarning);
+      w->ShowDropDown(kTokenKeyList, true);
+      return false;
+    }
   }
   const intptr_t serial = w->ItemData(kTokenKeyList, key_line);
   if (serial != -1) config.eTokenKeySerial = static_cast<uint32_t>(serial);

@@ -14,6 +14,7 @@ constexpr int kPinFinalTryString = 170;  // "Last PIN try: ..."
 constexpr int kPinCountLowString = 171;  // "Few PIN tries left"
 constexpr int kPinPadString = 172;       // "Enter the PIN on the reader"
 constexpr int kTokenAbsentString = 173;  // "Insert the token or choose a key file"
+constexpr int kPinTriesLeftString = 191;  // "PIN tries left: %s"
 
 constexpr size_t kSerialCapacity = 17;
 
@@ -41,6 +42,7 @@ void CSignDlg::ShowTokenState() {
   const Config& config = Config::Instance();
   DialogWindow* w = Window();
   token_state_ = TokenState::kUsual;
+  pin_tries_left_ = -1;
   if (config.KeyType != 0) {
     const int16_t engine = SelectedTokenEngine();
     const int index = engine < 0 ? -1 : FindTokenIndex(engine);
@@ -50,29 +52,47 @@ void CSignDlg::ShowTokenState() {
       core_ctrl(engine, CTRL_SELECT_TOKEN, index);
       const int flags = core_ctrl(engine, CTRL_TOKEN_FLAGS, index, nullptr);
       const auto has = [flags](int flag) { return flags >= 0 && (flags & flag) != 0; };
-      if (core_ctrl(engine, CTRL_PIN_LOCKED) == 1) token_state_ = TokenState::kLocked;
-      else if (core_ctrl(engine, CTRL_PIN_FINAL_TRY) == 1) token_state_ = TokenState::kFinalTry;
+      pin_tries_left_ = PinTriesLeft(engine);
+      if (core_ctrl(engine, CTRL_PIN_LOCKED) == 1 || pin_tries_left_ == 0) token_state_ = TokenState::kLocked;
+      else if (core_ctrl(engine, CTRL_PIN_FINAL_TRY) == 1 || pin_tries_left_ == 1)
+        token_state_ = TokenState::kFinalTry;
       else if (has(TOKEN_PIN_PAD)) token_state_ = TokenState::kPinPad;
+      else if (pin_tries_left_ > 0) token_state_ = TokenState::kTriesLeft;
       else if (has(TOKEN_PIN_COUNT_LOW)) token_state_ = TokenState::kCountLow;
     }
   } else if (keep_token_choice_) {
     token_state_ = TokenState::kAbsent;
   }
   int text = 0;
+  std::string notice;
   switch (token_state_) {
     case TokenState::kUsual: break;
+    case TokenState::kTriesLeft: notice = FormatResString(kPinTriesLeftString, std::to_string(pin_tries_left_)); break;
     case TokenState::kCountLow: text = kPinCountLowString; break;
     case TokenState::kFinalTry: text = kPinFinalTryString; break;
     case TokenState::kLocked: text = kPinLockedString; break;
     case TokenState::kPinPad: text = kPinPadString; break;
     case TokenState::kAbsent: text = kTokenAbsentString; break;
   }
-  w->SetItemText(kTokenNotice, text == 0 ? std::string() : LoadResString(text));
-  ShowItem(kTokenNotice, text != 0);
+  if (text != 0) notice = LoadResString(text);
+  w->SetItemText(kTokenNotice, notice);
+  ShowItem(kTokenNotice, !notice.empty());
+  // A locked PIN cannot be typed or tried: Cancel and the file page are left.
+  const bool locked = token_state_ == TokenState::kLocked;
+  for (int id : {kTokenPasswordLabel, kTokenPassword, kUpdate, kTokenKeyLabel, kTokenKeyList, kCmdOk})
+    w->EnableItem(id, !locked);
   // The PIN is typed on the reader: there is nothing to type here.
   if (token_state_ == TokenState::kPinPad) {
     for (int id : {kTokenPasswordLabel, kTokenPassword, kTokenLayoutIndicator}) ShowItem(id, false);
   }
+}
+
+int CSignDlg::PinTriesLeft(int16_t engine) {
+  // The vendor's token information gives the tries left and, into `most`,
+  // how many a fresh PIN has.
+  int most = 0;
+  const int left = core_ctrl(engine, CTRL_TOKEN_INFO_EXT, &most);
+  return most > 0 && left >= 0 && left <= most ? left : -1;
 }
 
 void CSignDlg::SaveChoices() {

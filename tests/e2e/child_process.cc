@@ -12,8 +12,6 @@
 
 extern char** environ;
 
-namespace {
-
 std::vector<std::string> child_environment(const EnvChanges& changes) {
   std::vector<std::string> result;
   for (char** e = environ; *e != nullptr; ++e) {
@@ -25,6 +23,8 @@ std::vector<std::string> child_environment(const EnvChanges& changes) {
     if (value) result.push_back(name + "=" + *value);
   return result;
 }
+
+namespace {
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
   std::vector<char*> result;

@@ -14,6 +14,9 @@
 // Variables to set (a value) or to remove (nullopt) in the child.
 using EnvChanges = std::map<std::string, std::optional<std::string>>;
 
+// This process's environment with the changes, as "NAME=value" entries.
+std::vector<std::string> child_environment(const EnvChanges& changes);
+
 class ChildProcess {
  public:
   ChildProcess(const std::vector<std::string>& argv, const EnvChanges& env);

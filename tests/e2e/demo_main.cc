@@ -2,19 +2,20 @@
 //
 //   velix-demo keys CARD DIR PASSPHRASE NAME
 //       makes a key set from the key card in DIR (secret.key protected with
-//       PASSPHRASE, Public.iks, and public.pem for the checker) and lists
-//       DIR/secret.key under NAME as the user's chosen key (the registry of
-//       $XDG_CONFIG_HOME);
+//       PASSPHRASE, the public cards Public.iks and pubkeys.key, and
+//       public.pem for the checker) and lists DIR/secret.key under NAME as
+//       the user's chosen key (the registry of $XDG_CONFIG_HOME);
 //   velix-demo request MESSAGE
 //       writes the framed signMessage request a page sends for MESSAGE;
-//   velix-demo check PUBLIC_PEM < RESPONSE
-//       prints the signed document of a framed velixhost response and checks
-//       its signature and AUTH line with OpenSSL alone; exit 0 when both hold;
-//   velix-demo verify PUBLIC_PEM < DOCUMENT
-//       the same checks for a signed document as a page received it;
+//   velix-demo check PUBLIC_PEM [DOCUMENT_OUT] < RESPONSE
+//       prints the signed document of a framed velixhost response (and
+//       writes it to the new file DOCUMENT_OUT) and checks its signature and
+//       AUTH line with OpenSSL alone; exit 0 when both hold;
 //   velix-demo prefix
-//       prints the AUTH digest prefix this build signs with, in hex (what the
-//       demo's verify server is configured with).
+//       prints this build's digest prefix in hex, as velix verify and the
+//       demo's verify server take it;
+//   velix-demo verify PUBLIC_PEM < DOCUMENT
+//       the same checks for a signed document as a page received it.
 #include <openssl/pem.h>
 
 #include <QJsonDocument>
@@ -44,9 +45,9 @@ std::string read_all(std::istream& in) { return {std::istreambuf_iterator<char>(
 int usage() {
   std::cerr << "usage: velix-demo keys CARD DIR PASSPHRASE NAME\n"
                "       velix-demo request MESSAGE\n"
-               "       velix-demo check PUBLIC_PEM < RESPONSE\n"
-               "       velix-demo verify PUBLIC_PEM < DOCUMENT\n"
-               "       velix-demo prefix\n";
+               "       velix-demo check PUBLIC_PEM [DOCUMENT_OUT] < RESPONSE\n"
+               "       velix-demo prefix\n"
+               "       velix-demo verify PUBLIC_PEM < DOCUMENT\n";
   return 2;
 }
 
@@ -76,6 +77,7 @@ int make_keys(const std::string& card_path, const std::string& dir, const std::s
   const std::string secret_path = dir + "/secret.key";
   bool ok = core_save_secret_key(secret_path.c_str(), passphrase.c_str(), &secret) > 0 &&
             core_store_public_card((dir + "/Public.iks").c_str(), &pub, &secret) > 0 &&
+            core_store_public_card((dir + "/pubkeys.key").c_str(), &pub, &secret) > 0 &&
             write_public_pem(dir + "/public.pem", &secret);
   std::cout << "key " << secret.serial << " of \"" << secret.user_id << "\": " << secret_path << "\n";
   core_close_key(&secret);
@@ -130,7 +132,7 @@ int check_document(const std::string& document, const std::string& pem_path) {
   return signature && auth ? 0 : 1;
 }
 
-int check_response(const std::string& pem_path) {
+int check_response(const std::string& pem_path, const std::string& document_out) {
   const std::string frame = read_all(std::cin);
   uint32_t length = 0;
   if (frame.size() >= 4) std::memcpy(&length, frame.data(), 4);
@@ -145,6 +147,14 @@ int check_response(const std::string& pem_path) {
     return 1;
   }
   std::cout << document << "\n\n";
+  if (!document_out.empty()) {
+    std::ofstream out(document_out, std::ios::binary);
+    out << document;
+    if (!out.flush()) {
+      std::cerr << "cannot write " << document_out << "\n";
+      return 1;
+    }
+  }
   return check_document(document, pem_path);
 }
 
@@ -164,8 +174,8 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "keys" && argc == 6) return make_keys(argv[2], argv[3], argv[4], argv[5]);
   if (command == "request" && argc == 3) return write_request(argv[2]);
-  if (command == "check" && argc == 3) return check_response(argv[2]);
-  if (command == "verify" && argc == 3) return verify_document(argv[2]);
+  if (command == "check" && (argc == 3 || argc == 4)) return check_response(argv[2], argc == 4 ? argv[3] : "");
   if (command == "prefix" && argc == 2) return print_prefix();
+  if (command == "verify" && argc == 3) return verify_document(argv[2]);
   return usage();
 }

@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -240,6 +242,30 @@ TEST_F(SigningThroughHost, WrongPassphraseShowsKeyLoadingErrorAndSignsNothing) {
   ASSERT_TRUE(box) << "no message box; windows: " << desktop_->visible_titles();
   ASSERT_TRUE(desktop_->press(*box, {"Return"}));
   EXPECT_EQ(signed_value(), "");
+}
+
+// With the on-screen keyboard on, as it is by default: the passphrase typed on
+// the real keyboard reaches nothing, and the keyboard's hint is shown instead.
+TEST_F(SigningThroughHost, TypingOnTheRealKeyboardWhileTheOnScreenKeyboardIsOpenIsNotTaken) {
+  list_fixture_key();
+  const std::string window = start_and_wait_for_dialog(sign_message_request("Pay 10", {{"useScreenKbd", true}}));
+  ASSERT_FALSE(window.empty());
+  const auto keyboard = desktop_->wait_for_window("^Keyboard$", kWindowWait, &run_->process());
+  ASSERT_TRUE(keyboard) << "no on-screen keyboard; windows: " << desktop_->visible_titles();
+  ASSERT_TRUE(desktop_->type(*keyboard, "secret passphrase"));
+  ASSERT_TRUE(desktop_->press(*keyboard, {"Escape"}));  // closes the keyboard
+  ASSERT_TRUE(desktop_->wait_until_gone("^Keyboard$", kWindowWait));
+  ASSERT_TRUE(desktop_->press(window, {"Escape"}));  // and the dialog
+  EXPECT_EQ(signed_value(), "");
+
+  std::string log;
+  for (const auto& entry : std::filesystem::directory_iterator(user_.home() + "/velixhost")) {
+    std::ifstream file(entry.path());
+    log.append(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  EXPECT_NE(log.find("keys typed on the keyboard are not taken: the on-screen keyboard's hint is shown"),
+            std::string::npos)
+      << log;
 }
 
 TEST_F(SigningThroughHost, EscapeCancelsWithoutSigning) {

@@ -28,6 +28,7 @@
 #include "signer/auth_line.h"
 #include "soft_token.h"
 #include "tests/support/test_keys.h"
+#include "terminal_session.h"
 #include "virtual_display.h"
 
 namespace fs = std::filesystem;
@@ -336,13 +337,16 @@ TEST_F(VelixTool, DiagnoseNamesTheSettingsFileAndTheKeyList) {
       << fresh.output;
   EXPECT_NE(fresh.output.find("\"key_list\":[]"), std::string::npos);
   EXPECT_NE(fresh.output.find("\"display_opens\":false"), std::string::npos);
-  EXPECT_NE(velix({"diagnose"}, "", env).output.find("key list: empty (velix keys create"), std::string::npos);
+  const VelixRun text = velix({"diagnose"}, "", env);
+  EXPECT_NE(text.output.find("key list: empty (velix keys create"), std::string::npos);
+  // What velixhost answers a page without a display.
+  EXPECT_NE(text.output.find("velixhost answers every signing request with the reason no-display"), std::string::npos)
+      << text.output;
   // A build with the published AUTH digest prefix says so; one with its own does not.
   const bool published = VELIX_PUBLISHED_PREFIX;
   EXPECT_NE(fresh.output.find(std::string("\"digest_prefix_published\":") + (published ? "true" : "false")),
             std::string::npos);
-  EXPECT_EQ(velix({"diagnose"}, "", env).output.find("published default AUTH digest prefix") != std::string::npos,
-            published);
+  EXPECT_EQ(text.output.find("published default AUTH digest prefix") != std::string::npos, published);
 
   ASSERT_EQ(velix({"keys", "add", "Gone", (dir_ / "gone.key").string()}, "", env).exit_code, 0);
   VelixRun listed = velix({"diagnose", "--json"}, "", env);
@@ -431,7 +435,7 @@ TEST_F(VelixTool, CreatesAKeySetFromAKeyCardAndListsIt) {
   EXPECT_TRUE(fs::exists(keys / "Public.iks"));
   EXPECT_TRUE(fs::exists(keys / "pubkeys.key"));
   VelixRun listed = velix_at_home({"keys", "list"});
-  EXPECT_NE(listed.output.find("Test\t" + (keys / "secret.key").string()), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find("Test User\t" + (keys / "secret.key").string()), std::string::npos) << listed.output;
 
   // The new secret key opens with the passphrase and its signatures check with the new card.
   core_close_key(&key_);
@@ -504,7 +508,7 @@ TEST_F(VelixSigning, SignedMessagesHaveTheHostsTextAndVerifyUntilTampered) {
   };
   const Case cases[] = {
       {"plain text", {"message", "Pay 10 to ACME"}, "Pay 10 to ACME\r\n"},
-      {"markup, the key named after the subcommand", {"message", "--key", "Test", "<order id=\"7\"/>\n"},
+      {"markup, the key named after the subcommand", {"message", "--key", "Test User", "<order id=\"7\"/>\n"},
        "<order id=\"7\"/>\n"},
       // Headers name the key file's user ID up to its first space, as the dialog reads it.
       {"customer line", {"message", "--customer", "--language", "en", "Pay 5"},
@@ -588,7 +592,7 @@ TEST_F(VelixSigning, KeyChoiceAndPassphraseFailuresHaveTheirExitCodes) {
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(sign({"message", "x"}, "").exit_code, 4);  // an empty passphrase cancels
   EXPECT_EQ(sign({"message", "x", "--key", "Nobody"}).exit_code, 3);
-  EXPECT_EQ(sign({"message", "--dialog", "--key", "Test", "x"}).exit_code, 2);
+  EXPECT_EQ(sign({"message", "--dialog", "--key", "Test User", "x"}).exit_code, 2);
   EXPECT_EQ(sign({"message", "\xff\xfe"}).exit_code, 2);  // not UTF-8
 
   // With two keys, one must be named.
@@ -614,10 +618,88 @@ TEST_F(VelixSigning, KeyChoiceAndPassphraseFailuresHaveTheirExitCodes) {
 
   // A listed key file that is gone is not found.
   fs::remove(keys_ / "secret.key");
-  EXPECT_EQ(sign({"message", "--key", "Test", "x"}).exit_code, 3);
-  ASSERT_EQ(velix_at_home({"keys", "remove", "Test"}).exit_code, 0);
+  EXPECT_EQ(sign({"message", "--key", "Test User", "x"}).exit_code, 3);
+  ASSERT_EQ(velix_at_home({"keys", "remove", "Test User"}).exit_code, 0);
   ASSERT_EQ(velix_at_home({"keys", "remove", "Fixture"}).exit_code, 0);
   EXPECT_EQ(sign({"message", "x"}).exit_code, 3);  // an empty key list
+}
+
+// At a terminal, as a person types: three tries of a file key's passphrase,
+// Ctrl-C that cancels and gives the terminal back with its echo on, and a new
+// key's passphrase asked twice.
+TEST_F(VelixSigning, TerminalPromptsRetryCancelAndGiveTheTerminalBack) {
+  using namespace std::chrono_literals;
+  const EnvChanges home{{"XDG_CONFIG_HOME", (dir_ / "config").string()}, {"HOME", dir_.string()}};
+  const fs::path out = dir_ / "doc.txt";
+  {
+    TerminalSession terminal({VELIX_PATH, "sign", "message", "typed at a terminal", "--out", out.string()}, home);
+    ASSERT_TRUE(terminal.wait_for("Passphrase for Test User: ", 30s)) << terminal.shown();
+    EXPECT_FALSE(terminal.echoes());
+    terminal.type("wrong one\n");
+    ASSERT_TRUE(terminal.wait_for("wrong passphrase, 2 tries left", 30s)) << terminal.shown();
+    ASSERT_TRUE(terminal.wait_for("Passphrase for Test User: ", 30s)) << terminal.shown();
+    terminal.type(std::string(kPassphrase) + "\n");
+    ASSERT_TRUE(terminal.wait_exit(60s));
+    EXPECT_EQ(terminal.exit_code(), 0) << terminal.shown();
+    EXPECT_EQ(terminal.shown().find(kPassphrase), std::string::npos) << "the passphrase was echoed";
+    EXPECT_EQ(velix({"verify", out.string(), "--cards", cards_}).exit_code, 0);
+  }
+  {
+    TerminalSession terminal({VELIX_PATH, "sign", "message", "x"}, home);
+    for (int i = 0; i < 3; ++i) {
+      ASSERT_TRUE(terminal.wait_for("Passphrase for Test User: ", 30s)) << terminal.shown();
+      terminal.type("wrong\n");
+    }
+    ASSERT_TRUE(terminal.wait_exit(60s));
+    EXPECT_EQ(terminal.exit_code(), 2) << terminal.shown();
+    EXPECT_NE(terminal.shown().find("wrong passphrase, 1 try left"), std::string::npos) << terminal.shown();
+  }
+  {
+    TerminalSession terminal({VELIX_PATH, "sign", "message", "x"}, home);
+    ASSERT_TRUE(terminal.wait_for("Passphrase for Test User: ", 30s)) << terminal.shown();
+    terminal.type("half typ");
+    terminal.type("\x03");  // Ctrl-C
+    ASSERT_TRUE(terminal.wait_exit(30s));
+    EXPECT_EQ(terminal.exit_code(), 4) << terminal.shown();
+    EXPECT_TRUE(terminal.echoes()) << "the terminal's echo stayed off";
+  }
+
+  const fs::path other = dir_ / "other";
+  fs::create_directories(other);
+  const std::vector<std::string> create{VELIX_PATH, "keys", "create", "--card", kFixtures + "keycard.txt",
+                                        "--dir", other.string(), "--bits", "512", "--name", "Typed"};
+  {
+    TerminalSession terminal(create, home);
+    ASSERT_TRUE(terminal.wait_for("Passphrase for the new secret key: ", 30s)) << terminal.shown();
+    terminal.type("short\n");
+    ASSERT_TRUE(terminal.wait_for("The same passphrase again: ", 30s)) << terminal.shown();
+    terminal.type("shirt\n");
+    ASSERT_TRUE(terminal.wait_for("the two passphrases differ", 30s)) << terminal.shown();
+    ASSERT_TRUE(terminal.wait_for("Passphrase for the new secret key: ", 30s)) << terminal.shown();
+    terminal.type("short\n");
+    ASSERT_TRUE(terminal.wait_for("The same passphrase again: ", 30s)) << terminal.shown();
+    terminal.type("short\n");
+    ASSERT_TRUE(terminal.wait_for("shorter than 8 characters", 30s)) << terminal.shown();
+    ASSERT_TRUE(terminal.wait_exit(60s));
+    EXPECT_EQ(terminal.exit_code(), 0) << terminal.shown();
+  }
+  EXPECT_EQ(sign({"message", "--key", "Typed", "x"}, "short").exit_code, 0);
+  {
+    // Ctrl-C at the second question cancels too, and nothing is made.
+    fs::create_directories(dir_ / "third");
+    std::vector<std::string> third = create;
+    third[6] = (dir_ / "third").string();
+    third.back() = "Third";
+    TerminalSession terminal(third, home);
+    ASSERT_TRUE(terminal.wait_for("Passphrase for the new secret key: ", 30s)) << terminal.shown();
+    terminal.type("long enough pass\n");
+    ASSERT_TRUE(terminal.wait_for("The same passphrase again: ", 30s)) << terminal.shown();
+    terminal.type("\x03");
+    ASSERT_TRUE(terminal.wait_exit(30s));
+    EXPECT_EQ(terminal.exit_code(), 4) << terminal.shown();
+    EXPECT_TRUE(terminal.echoes());
+    EXPECT_FALSE(fs::exists(dir_ / "third" / "secret.key"));
+  }
 }
 
 // --dialog: the signer's own authorization dialog, on a private X display.
@@ -705,9 +787,22 @@ TEST_F(VelixTool, ManagesASoftHsmToken) {
     return velix(full, input);
   };
 
-  VelixRun listed = tokens({"list"});
+  // Each slot with its token's own description; SoftHSM2's free slot is there, not initialised.
+  VelixRun listed = tokens({"list", "--json"});
   EXPECT_EQ(listed.exit_code, 0);
-  EXPECT_NE(listed.output.find("velix tool"), std::string::npos) << listed.output;
+  EXPECT_NE(listed.output.find("{\"index\":0,\"label\":\"velix tool\",\"manufacturer\":\"SoftHSM project\","
+                               "\"model\":\"SoftHSM v2\",\"serial\":\""),
+            std::string::npos)
+      << listed.output;
+  EXPECT_NE(listed.output.find("\"initialized\":true,\"login_required\":true,\"pin_pad\":false"), std::string::npos)
+      << listed.output;
+  EXPECT_NE(listed.output.find("{\"index\":1,\"label\":\"\",\"manufacturer\":\"SoftHSM project\","
+                               "\"model\":\"SoftHSM v2\",\"serial\":\"\",\"initialized\":false"),
+            std::string::npos)
+      << listed.output;
+  VelixRun listed_text = tokens({"list"});
+  EXPECT_NE(listed_text.output.find("label: velix tool\n    manufacturer: SoftHSM project\n"), std::string::npos)
+      << listed_text.output;
 
   const fs::path card = dir_ / "token.iks";
   VelixRun generated = tokens({"generate", "--card", kFixtures + "keycard.txt", "--out", card.string()}, pin);

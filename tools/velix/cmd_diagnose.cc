@@ -200,7 +200,7 @@ void diagnose(const GlobalOptions& options) {
                           !display.name.empty()
                               ? display.name + ", opens: dialogs can be shown"
                               : "none (" + display.why_not +
-                                    "): velixhost answers every request as Cancel; velix sign works without --dialog"};
+                                    "): velixhost answers every signing request with the reason no-display, without a dialog; velix sign works without --dialog"};
 
   if (options.json) {
     Report report;

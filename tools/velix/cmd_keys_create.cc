@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "core/crypto.h"
+#include "core/keycard.h"
 #include "platform/codepage.h"
 #include "platform/file_ops.h"
 #include "settings/config.h"
@@ -20,9 +21,11 @@
 #include "tools/velix/key_list_names.h"
 #include "tools/velix/options.h"
 #include "tools/velix/report.h"
-#include "ui/key_file_id.h"
 
 namespace {
+
+// Below this many characters a new passphrase is taken with a warning.
+constexpr size_t kShortPassphrase = 8;
 
 // Dots on a terminal's standard error while the primes are searched; nothing
 // when standard error is not a terminal.
@@ -54,6 +57,38 @@ class Progress {
   bool done_ = false;
 };
 
+// The new key's passphrase: typed twice at a terminal, so that a typing
+// mistake cannot lock the key away; one line from --passphrase-fd.
+std::string new_key_passphrase(const GlobalOptions& options) {
+  constexpr int kTries = 3;
+  for (int left = kTries - 1;; --left) {
+    std::string passphrase = read_secret(options, "Passphrase for the new secret key: ");
+    if (options.passphrase_fd < 0) {
+      std::string again = read_secret(options, "The same passphrase again: ");
+      const bool same = again == passphrase;
+      secure_wipe(again.data(), again.size());
+      if (!same) {
+        secure_wipe(passphrase.data(), passphrase.size());
+        if (left == 0) throw CommandFailure{kExitBadInput, "the two passphrases differ"};
+        std::fputs("velix: the two passphrases differ; once more\n", stderr);
+        continue;
+      }
+    }
+    if (platform::utf8_to_utf16(passphrase).size() < kShortPassphrase)
+      std::fprintf(stderr, "velix: warning: the passphrase is shorter than %zu characters and easy to guess\n",
+                   kShortPassphrase);
+    return passphrase;
+  }
+}
+
+// The user ID a key card names; empty when the card does not say.
+std::string card_user_id(const std::string& card) {
+  uint32_t serial = 0;
+  char user_id[32] = {};
+  if (parse_key_card(card.c_str(), static_cast<int>(card.size()), &serial, user_id) != 0) return "";
+  return user_id;
+}
+
 struct CreateArguments {
   std::string card;
   std::string dir;
@@ -80,7 +115,7 @@ void create_keys(const CreateArguments& args, const GlobalOptions& options) {
   if (!given_name.empty() && find_key(keys, given_name) != nullptr)
     throw CommandFailure{kExitBadInput, "a key named " + args.name + " is already listed"};
 
-  std::string passphrase = read_secret(options, "Passphrase for the new secret key: ");
+  std::string passphrase = new_key_passphrase(options);
   std::u16string message;
   std::optional<std::u16string> public_card;
   {
@@ -100,9 +135,8 @@ void create_keys(const CreateArguments& args, const GlobalOptions& options) {
                          "cannot create the keys: " + (message.empty() ? std::string("no key set was made")
                                                                         : platform::utf16_to_utf8(message))};
   }
-  // Named as the dialog names a key file added to the list: by its user ID.
-  std::string name = given_name;
-  if (name.empty()) name = ui::ReadKeyFileId(secret_key);
+  // Named by the key's user ID, the whole of it as the key card gives it.
+  std::string name = given_name.empty() ? card_user_id(card) : given_name;
   if (name.empty()) name = "key";
   const std::string base = name;
   for (int n = 2; find_key(keys, name) != nullptr; ++n) name = base + " (" + std::to_string(n) + ")";

@@ -61,6 +61,7 @@ class MessageBoxLog : public ui::MessageBoxBackend {
     return previous_ != nullptr ? previous_->ShowMessageBox(request) : ui::kIdOk;
   }
   const std::string& said() const { return said_; }
+  void clear() { said_.clear(); }
 
  private:
   ui::MessageBoxBackend* previous_;
@@ -89,6 +90,11 @@ std::u16string utf8_text(const std::string& bytes, const char* what) {
     throw CommandFailure{kExitBadInput, std::string(what) + " is not valid UTF-8"};
   return text;
 }
+
+// Tries of a file key's passphrase typed at the terminal.
+constexpr int kPassphraseTries = 3;
+// The signer's Error when a key file's passphrase is wrong.
+constexpr int32_t kErrorWrongPassphrase = 1000 - CORE_E_PASSPHRASE;
 
 // The exit code of a failed operation from the signer's Error.
 int exit_code_of(int32_t error) {
@@ -142,18 +148,25 @@ const KeyListEntry& chosen_key(const std::string& name) {
 
 // Opens the key for the signer: through its dialog, or the key list's file
 // with the passphrase asked here.
-void authorize(CSigner& signer, const SignArguments& args, const GlobalOptions& options, const MessageBoxLog& boxes,
+void authorize(CSigner& signer, const SignArguments& args, const GlobalOptions& options, MessageBoxLog& boxes,
                Report& report) {
   if (args.dialog) return;  // the operation shows the dialog itself
   const KeyListEntry& key = chosen_key(args.key);
   if (!platform::file_exists(key.path))
     throw CommandFailure{kExitNotFound,
                          "the key file of " + platform::ansi_to_utf8(key.name) + " is missing: " + key.path};
-  std::string passphrase =
-      read_key_passphrase(options, ("Passphrase for " + platform::ansi_to_utf8(key.name) + ": ").c_str());
-  const bool opened = AuthorizeKeyFile(signer, key.path, passphrase);
-  secure_wipe(passphrase.data(), passphrase.size());
-  if (!opened) fail(signer, boxes, "the key cannot be opened");
+  const std::string prompt = "Passphrase for " + platform::ansi_to_utf8(key.name) + ": ";
+  // A person at the terminal may mistype; a script's descriptor gives one line.
+  const int tries = options.passphrase_fd >= 0 ? 1 : kPassphraseTries;
+  for (int left = tries - 1;; --left) {
+    std::string passphrase = read_key_passphrase(options, prompt.c_str());
+    const bool opened = AuthorizeKeyFile(signer, key.path, passphrase);
+    secure_wipe(passphrase.data(), passphrase.size());
+    if (opened) break;
+    if (left == 0 || signer.Error() != kErrorWrongPassphrase) fail(signer, boxes, "the key cannot be opened");
+    std::fprintf(stderr, "velix: wrong passphrase, %d %s left\n", left, left == 1 ? "try" : "tries");
+    boxes.clear();
+  }
   report.add("key", platform::ansi_to_utf8(key.name));
 }
 

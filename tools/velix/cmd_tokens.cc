@@ -15,6 +15,7 @@
 #include "tools/velix/exit_codes.h"
 #include "tools/velix/key_files.h"
 #include "tools/velix/report.h"
+#include "ui/sign_dlg.h"
 
 namespace {
 
@@ -54,14 +55,40 @@ int16_t prepare_with_pin(const TokenArgs& args, const GlobalOptions& options) {
   return engine;
 }
 
+// PKCS#11 token flags (CKF_*) that say how a token is used.
+constexpr int kLoginRequired = 0x00000004;
+constexpr int kUserPinInitialized = 0x00000008;
+constexpr int kUserPinToBeChanged = 0x00080000;
+
+// Each slot with a token in it, initialised or not, as the token describes itself.
 ReportList tokens_of(int16_t engine) {
   ReportList tokens;
   const int count = core_ctrl(engine, CTRL_TOKEN_COUNT);
   for (int i = 0; i < count; ++i) {
-    char name[128] = {};
-    core_ctrl(engine, CTRL_TOKEN_NAME, i, name, static_cast<int>(sizeof name));
     Report token;
-    token.add("index", static_cast<int64_t>(i)).add("name", name);
+    token.add("index", static_cast<int64_t>(i));
+    TokenInfo info{};
+    if (core_ctrl(engine, CTRL_TOKEN_INFO, i, &info) != 0) {
+      tokens.push_back(std::move(token.add("readable", false)));
+      continue;
+    }
+    const auto has = [&info](int flag) { return (info.flags & flag) != 0; };
+    token.add("label", info.label)
+        .add("manufacturer", info.manufacturer)
+        .add("model", info.model)
+        .add("serial", info.serial)
+        .add("initialized", has(TOKEN_INITIALIZED))
+        .add("login_required", has(kLoginRequired))
+        .add("pin_pad", has(TOKEN_PIN_PAD))
+        .add("user_pin_initialized", has(kUserPinInitialized))
+        .add("pin_count_low", has(TOKEN_PIN_COUNT_LOW))
+        .add("pin_final_try", has(TOKEN_PIN_FINAL_TRY))
+        .add("pin_locked", has(TOKEN_PIN_LOCKED))
+        .add("pin_to_be_changed", has(kUserPinToBeChanged))
+        .add("write_protected", has(TOKEN_WRITE_PROTECTED));
+    // The name the authorization dialog lists it under; none when it is not offered there.
+    const std::string listed = ui::CSignDlg::ListedTokenName(engine, i);
+    if (!listed.empty()) token.add("listed_as", listed);
     tokens.push_back(std::move(token));
   }
   return tokens;

@@ -17,8 +17,15 @@ std::string read_secret(const GlobalOptions& options, const char* prompt) {
     if (!platform::read_secret_from_fd(options.passphrase_fd, &secret))
       throw CommandFailure{kExitBadInput, "cannot read the passphrase from descriptor " +
                                               std::to_string(options.passphrase_fd)};
-  } else if (!platform::read_secret_from_terminal(prompt, &secret)) {
-    throw CommandFailure{kExitBadInput, "no terminal to ask for the passphrase; use --passphrase-fd N"};
+  } else {
+    switch (platform::read_secret_from_terminal(prompt, &secret)) {
+      case platform::TerminalRead::kRead: break;
+      case platform::TerminalRead::kInterrupted: throw CommandFailure{kExitCancelled, "cancelled"};
+      case platform::TerminalRead::kNoTerminal:
+        throw CommandFailure{kExitBadInput, "no terminal to ask for the passphrase; use --passphrase-fd N"};
+      case platform::TerminalRead::kFailed:
+        throw CommandFailure{kExitBadInput, std::string("cannot read the terminal: ") + std::strerror(errno)};
+    }
   }
   if (secret.empty()) throw CommandFailure{kExitCancelled, "cancelled: no passphrase given"};
   if (secret.size() > platform::kSecretMaxBytes) {

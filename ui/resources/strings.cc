@@ -1,5 +1,8 @@
 #include "ui/resources/strings.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace ui {
 namespace {
 
@@ -104,24 +107,31 @@ constexpr StringEntry kStrings[] = {
     {175, "%s asks to sign texts with your key", "%s запрашивает подпись текстов вашим ключом"},
     {176, "A header text (the session) holds a line break or a control character: nothing is signed",
      "Текст заголовка (сессия) содержит перевод строки или управляющий символ: ничего не подписано"},
+    {190, "Click the keys with the mouse: what is typed on the keyboard is not taken here. The site's settings or "
+          "\"velix settings set VK 0\" switch this on-screen keyboard off.",
+     "Нажимайте клавиши мышью: ввод с клавиатуры здесь не принимается. Экранная клавиатура отключается "
+     "в настройках сайта или командой \"velix settings set VK 0\"."},
+    {191, "PIN tries left: %s", "Осталось попыток ввода PIN-кода: %s"},
+    {192, "Select a private key in the list.", "Выберите закрытый ключ в списке."},
 };
 
-// Lookup indexes the table by id, so the table must hold every id once, in order.
-constexpr bool IdsAreDense() {
-  int expected = kFirstStringId;
-  for (const StringEntry& entry : kStrings) {
-    if (entry.id != expected++) return false;
+// Ids are kept in ascending order, each once, so that a lookup can halve the table.
+constexpr bool IdsAscend() {
+  for (size_t i = 1; i < sizeof kStrings / sizeof kStrings[0]; ++i) {
+    if (kStrings[i].id <= kStrings[i - 1].id) return false;
   }
-  return expected == kLastStringId + 1;
+  return kStrings[0].id == kFirstStringId;
 }
-static_assert(IdsAreDense());
+static_assert(IdsAscend());
 
 }  // namespace
 
 const char* ResourceStringUtf8(int id, uint16_t language) {
-  if (id < kFirstStringId || id > kLastStringId) return nullptr;
-  const StringEntry& entry = kStrings[id - kFirstStringId];
-  return language == kLangEnglish ? entry.english : entry.russian;
+  const auto* end = std::end(kStrings);
+  const auto* entry =
+      std::lower_bound(std::begin(kStrings), end, id, [](const StringEntry& e, int wanted) { return e.id < wanted; });
+  if (entry == end || entry->id != id) return nullptr;
+  return language == kLangEnglish ? entry->english : entry->russian;
 }
 
 }  // namespace ui

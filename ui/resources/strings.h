@@ -1,6 +1,6 @@
-// The string table of both deliverables: ids 100 to 165 in English (1033)
-// and Russian (1049). Texts are kept here in UTF-8, the encoding every dialog
-// and message box takes.
+// The string table of both deliverables: ids from 100 up (not every id is
+// used) in English (1033) and Russian (1049). Texts are kept here in UTF-8,
+// the encoding every dialog and message box takes.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,6 @@ constexpr uint16_t kLangEnglish = 1033;
 constexpr uint16_t kLangRussian = 1049;
 
 constexpr int kFirstStringId = 100;
-constexpr int kLastStringId = 176;
 
 // The UTF-8 text of string `id` in `language` (1033 English, any other value
 // Russian); nullptr when there is no such string.

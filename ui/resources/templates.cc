@@ -76,6 +76,8 @@ constexpr ControlTemplate kKeyboard[] = {
     {381, K::DropDownList, "", nullptr, {298, 55, 70, 60}, kSame, kStyleHidden | kStyleSorted},
 
     {281, K::Button, "", nullptr, {106, 71, 120, 14}, kSame, 0},
+    // Filled from the string table: how the keys are used and where the keyboard is switched off.
+    {388, K::Static, "", nullptr, {9, 89, 359, 17}, kSame, 0},
 };
 
 #undef KEY
@@ -135,7 +137,7 @@ constexpr DialogTemplate Make(int id, const char* caption, const char* caption_r
 
 constexpr DialogTemplate kTemplates[] = {
     Make(201, "User authorization", "Идентификация пользователя", 250, 234, 0, false, kAuthorization),
-    Make(202, "Keyboard", "Клавиатура", 375, 87, 93, true, kKeyboard),
+    Make(202, "Keyboard", "Клавиатура", 375, 110, 116, true, kKeyboard),
     Make(203, "Keys management", "Управление ключами", 258, 235, 0, true, kKeyManagement),
     Make(204, "", nullptr, 141, 46, 0, true, kTextInput),
     Make(205, "Statement request", "Запрос на выписку", 186, 65, 0, true, kStatementDates),

@@ -160,6 +160,11 @@ keyboard)
     done
     fail "clicking key $id did not type"
   }
+  # Keys typed on the real keyboard, Space on the focused key among them, type nothing.
+  focus_window '^Keyboard$' >/dev/null
+  xdotool type --delay 60 'x y'
+  sleep 1
+  grep -q '^text 201 \*' "$work/out" && fail "keys typed on the real keyboard reached the passphrase"
   shift_x=$(awk '$1 == "key" && $2 == 384 { print $3, $4 }' "$work/out" | tail -n1)
   xdotool mousemove --sync ${shift_x} click 1  # Shift: the next letter is upper case
   click_key 244 1  # a

@@ -120,7 +120,7 @@ TEST_F(TokenEngine, ListingStopsAtTheCapacity) {
 
 TEST_F(TokenEngine, UnknownCommandsAreNotSupported) {
   for (int16_t engine : kTokenEngines) {
-    for (int command : {int{CTRL_EXPORT_PEM}, int{CTRL_KEY_BITS}, 12, 22, 99})
+    for (int command : {int{CTRL_EXPORT_PEM}, int{CTRL_KEY_BITS}, 12, 23, 99})
       EXPECT_EQ(core_ctrl(engine, command), CORE_E_NOT_SUPPORTED) << engine << " " << command;
   }
   EXPECT_EQ(core_ctrl(ENGINE_PKCS11, CTRL_INIT_TOKEN, 0), CORE_E_NOT_SUPPORTED);

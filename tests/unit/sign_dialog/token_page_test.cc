@@ -135,7 +135,7 @@ TEST_F(TokenPage, UpdateLogsInAndListsTheKeys) {
   });
 }
 
-TEST_F(TokenPage, OkWithoutAKeyLogsInAndAsksToConfirmTheKey) {
+TEST_F(TokenPage, OkWithoutAKeyLogsInAndGoesOnWithTheOnlyKey) {
   Generate(601, "Signer");
   config.KeyType = 1;
   Store();  // no token chosen before
@@ -148,20 +148,46 @@ TEST_F(TokenPage, OkWithoutAKeyLogsInAndAsksToConfirmTheKey) {
     EXPECT_EQ(ui.message_boxes[0].text, "Enter passphrase for Token.");
 
     d.SetText(kTokenPassword, kTokenPin);
-    d.PressEnter();
-    ASSERT_FALSE(d.Ended());
-    ASSERT_EQ(ui.message_boxes.size(), 2u);
-    EXPECT_EQ(ui.message_boxes[1].text, "Secret key: Enter key serial number");
-    EXPECT_EQ(ui.message_boxes[1].caption, "Warning");
-    EXPECT_EQ(ui.message_boxes[1].type, kMbOk | kMbIconInformation);
-    EXPECT_EQ(d.Items(kTokenKeys), (std::vector<std::string>{"Signer [601]"}));
-    EXPECT_EQ(d.CurrentItem(kTokenKeys), 0);
-    EXPECT_TRUE(d.IsDroppedDown(kTokenKeys));
-    d.PressEnter();  // the second OK confirms it
+    d.PressEnter();  // logs in, lists the one key and takes it
   }), 1);
+  EXPECT_EQ(ui.message_boxes.size(), 1u);
   EXPECT_EQ(config.eTokenKeySerial, 601u);
   EXPECT_EQ(Stored().tokenName, token_name);
   EXPECT_EQ(dialog.TokenIndex(), token_index);
+}
+
+TEST_F(TokenPage, OkAmongSeveralNewKeysAsksToChooseOne) {
+  Generate(601, "Signer");
+  Generate(602, "Second");
+  config.KeyType = 1;
+  Store();  // no token or key chosen before
+  CSignDlgImp dialog;
+  EXPECT_EQ(Show(dialog, [&](ScriptedDialog& d) {
+    d.PickFromDropDown(kTokenList, TokenLine(d));
+    d.SetText(kTokenPassword, kTokenPin);
+    d.PressEnter();
+    ASSERT_FALSE(d.Ended());
+    ASSERT_EQ(ui.message_boxes.size(), 1u);
+    EXPECT_EQ(ui.message_boxes[0].text, "Select a private key in the list.");
+    EXPECT_EQ(ui.message_boxes[0].caption, "Error");
+    EXPECT_EQ(ui.message_boxes[0].type, kMbOk | kMbIconWarning);
+    EXPECT_EQ(d.Items(kTokenKeys), (std::vector<std::string>{"Second [602]", "Signer [601]"}));
+    EXPECT_EQ(d.CurrentItem(kTokenKeys), -1);
+    EXPECT_TRUE(d.IsDroppedDown(kTokenKeys));
+    d.PickFromDropDown(kTokenKeys, 1);
+    d.PressEnter();
+  }), 1);
+  EXPECT_EQ(config.eTokenKeySerial, 601u);
+
+  // Logged in again, the key chosen is the one selected.
+  StoreTokenChoice(601);
+  CSignDlgImp again;
+  Show(again, [&](ScriptedDialog& d) {
+    d.SetText(kTokenPassword, kTokenPin);
+    d.Click(kUpdate);
+    EXPECT_EQ(d.Text(kTokenKeys), "Signer [601]");
+    d.PressEscape();
+  });
 }
 
 TEST_F(TokenPage, PasswordFieldYieldsAtMost254Characters) {

@@ -70,21 +70,68 @@ TEST_F(TokenStatePage, PinFlagsAreShownBeforeThePinIsTyped) {
   }
 }
 
-TEST_F(TokenStatePage, LockedPinIsNotSentToTheToken) {
+TEST_F(TokenStatePage, LockedPinLeavesOnlyCancelAndTheFilePage) {
   Generate(777, "Token User");
-  forwarder->extra_token_flags = CKF_USER_PIN_LOCKED;
   forwarder->user_login_attempts = 0;  // the key was made with a login
-  StoreTokenChoice(0);
-  CSignDlgImp dialog;
-  Show(dialog, [&](ScriptedDialog& d) {
-    d.SetText(kTokenPassword, kTokenPin);
-    d.Click(kUpdate);
-    d.PressEnter();
-    d.PressEscape();
-  });
-  ASSERT_EQ(ui.message_boxes.size(), 2u);
-  for (const MessageBoxRequest& box : ui.message_boxes) EXPECT_EQ(box.text, "The PIN is locked");
+  // Locked by the flag, or by a vendor's count of no tries left.
+  for (const bool by_count : {false, true}) {
+    SCOPED_TRACE(by_count);
+    forwarder->extra_token_flags = by_count ? 0 : CKF_USER_PIN_LOCKED;
+    forwarder->vendor_status_object = by_count;
+    forwarder->vendor_status_values[0] = 0;
+    forwarder->vendor_status_values[1] = 10;
+    StoreTokenChoice(0);
+    CSignDlgImp dialog;
+    Show(dialog, [&](ScriptedDialog& d) {
+      EXPECT_EQ(d.Text(kTokenNotice), "The PIN is locked");
+      for (int id : {kTokenPassword, kUpdate, kTokenKeys, 1}) EXPECT_FALSE(d.IsEnabled(id)) << id;
+      EXPECT_TRUE(d.IsEnabled(2));
+      EXPECT_TRUE(d.IsEnabled(kTokenList));
+      EXPECT_EQ(d.FocusedItem(), 2);
+      d.PressEnter();  // OK is disabled: nothing happens
+      EXPECT_FALSE(d.Ended());
+      d.SelectTab(223, 0);  // the file page works as ever
+      EXPECT_TRUE(d.IsEnabled(1));
+      d.SelectTab(223, 1);
+      EXPECT_FALSE(d.IsEnabled(1));
+      d.PressEscape();
+    });
+  }
+  EXPECT_TRUE(ui.message_boxes.empty());
   EXPECT_EQ(forwarder->user_login_attempts, 0);
+}
+
+TEST_F(TokenStatePage, TriesLeftAreShownWhereTheTokenCountsThem) {
+  Generate(777, "Token User");
+  forwarder->vendor_status_object = true;
+  const struct {
+    uint32_t left, most;
+    CK_FLAGS flags;
+    const char* notice;
+  } cases[] = {
+      {7, 10, 0, "PIN tries left: 7"},
+      {2, 10, CKF_USER_PIN_COUNT_LOW, "PIN tries left: 2"},
+      {1, 10, 0, "Last PIN try: a wrong PIN locks the token"},
+      {3, 0, CKF_USER_PIN_COUNT_LOW, "Few PIN tries left"},  // no maximum: the count means nothing
+      {12, 10, 0, nullptr},                                   // more than the maximum: neither
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.left);
+    forwarder->vendor_status_values[0] = c.left;
+    forwarder->vendor_status_values[1] = c.most;
+    forwarder->extra_token_flags = c.flags;
+    StoreTokenChoice(777);
+    CSignDlgImp dialog;
+    Show(dialog, [&](ScriptedDialog& d) {
+      EXPECT_EQ(d.IsVisible(kTokenNotice), c.notice != nullptr);
+      if (c.notice != nullptr) {
+        EXPECT_EQ(d.Text(kTokenNotice), c.notice);
+      }
+      EXPECT_TRUE(d.IsEnabled(kTokenPassword));
+      EXPECT_TRUE(d.IsEnabled(1));
+      d.PressEscape();
+    });
+  }
 }
 
 TEST_F(TokenStatePage, PinPadTokenLogsInWithANullPinAndSigningOpensTheKey) {

@@ -152,6 +152,27 @@ TEST_F(ScreenKeyboard, BackspaceEchoAndEscapeReachTheTargetField) {
   EXPECT_EQ(kept, "ab");
 }
 
+TEST_F(ScreenKeyboard, TypingOnTheRealKeyboardTypesNothingAndPointsToTheHint) {
+  EXPECT_EQ(Type([](ScriptedDialog& d) {
+    EXPECT_EQ(d.Text(388).rfind("Click the keys with the mouse", 0), 0u) << d.Text(388);
+    EXPECT_NE(d.Text(388).find("velix settings set VK 0"), std::string::npos) << d.Text(388);
+    EXPECT_FALSE(d.IsEmphasized(388));
+    d.Click(kA);
+    EXPECT_TRUE(d.TypeOnKeyboard(u"secret pass 123"));
+    EXPECT_TRUE(d.IsEmphasized(388));
+    d.Click(kB);
+    d.Click(1);
+  }), "ab");
+}
+
+TEST_F(ScreenKeyboard, HintIsRussianInTheRussianDialog) {
+  const ui_test::ScopedLocale russian = ui_test::Russian();
+  Type([](ScriptedDialog& d) {
+    EXPECT_EQ(d.Text(388).rfind("Нажимайте клавиши мышью", 0), 0u) << d.Text(388);
+    d.PressEscape();
+  });
+}
+
 TEST(KeyboardLayouts, TablesHoldTheShippedCharacters) {
   // Buttons 234..281: digits, a..z, ` - = [ ] \ ; ' , . / and space.
   const std::string english_lower = "0123456789abcdefghijklmnopqrstuvwxyz`-=[]\\;',./ ";

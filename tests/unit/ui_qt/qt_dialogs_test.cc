@@ -27,6 +27,7 @@
 #include "ui/edit_dlg.h"
 #include "ui/load_string.h"
 #include "ui/request_dlg.h"
+#include "ui/resources/strings.h"
 #include "ui/screen_keyboard_dlg.h"
 #include "ui/sign_dlg.h"
 #include "ui/state_dlg.h"
@@ -63,6 +64,26 @@ TEST_F(QtDialogs, KeyboardTypesWithShiftAndDigits) {
   });
   EXPECT_EQ(keyboard.DoModal(202, nullptr), 1);
   EXPECT_EQ(keyboard.Text(), "Ab1");
+}
+
+TEST_F(QtDialogs, KeysTypedOnTheRealKeyboardTypeNothingAndTheHintStandsOut) {
+  auto locale = ui_test::English();
+  CDlgScreenKeyboardImpl keyboard;
+  WhenShown("dialog-202", [](QWidget* w) {
+    auto* hint = Child<QLabel>(w, CDlgScreenKeyboard::kHint);
+    EXPECT_TRUE(hint->text().startsWith("Click the keys with the mouse")) << hint->text().toStdString();
+    EXPECT_FALSE(hint->font().bold());
+    const QColor plain = hint->palette().color(QPalette::WindowText);
+    Click(w, 244);
+    // Typed while a key has the focus (Space would press it), and on the window itself.
+    QTest::keyClicks(Child<QPushButton>(w, 244), "pass word");
+    QTest::keyClicks(w, "x");
+    EXPECT_TRUE(hint->font().bold());
+    EXPECT_NE(hint->palette().color(QPalette::WindowText), plain);
+    Click(w, 1);
+  });
+  EXPECT_EQ(keyboard.DoModal(202, nullptr), 1);
+  EXPECT_EQ(keyboard.Text(), "a");
 }
 
 TEST_F(QtDialogs, KeyboardSwitchesToTheRussianLayoutThroughItsList) {
@@ -274,6 +295,33 @@ class TabRecorder : public CDialog {
 
 }  // namespace
 
+TEST_F(QtDialogs, QtsOwnTextsFollowTheUiLanguage) {
+  // The file chooser's buttons and a message box's standard button come from Qt.
+  const auto buttons = [](QWidget* w) {
+    QStringList texts;
+    for (const QPushButton* b : w->findChildren<QPushButton*>()) texts << b->text().remove('&');
+    return texts;
+  };
+  for (const uint16_t language : {kLangRussian, kLangEnglish}) {
+    SCOPED_TRACE(language);
+    auto locale = language == kLangRussian ? ui_test::Russian() : ui_test::English();
+    const QString cancel = language == kLangRussian ? QString::fromUtf8("Отмена") : QStringLiteral("Cancel");
+    WhenShown("file-dialog", [&](QWidget* f) {
+      EXPECT_TRUE(buttons(f).contains(cancel)) << buttons(f).join(", ").toStdString();
+      QMetaObject::invokeMethod(f, "reject");
+    });
+    OpenFileRequest request;
+    request.title = "t";
+    std::string path;
+    EXPECT_FALSE(backend.ChooseOpenFile(request, &path));
+    WhenShown("message-box", [&](QWidget* box) {
+      EXPECT_TRUE(buttons(box).contains(cancel)) << buttons(box).join(", ").toStdString();
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    backend.ShowMessageBox({"text", "caption", kMbOkCancel});
+  }
+}
+
 TEST_F(QtDialogs, AuthorizationTabsReportThePageChosen) {
   auto locale = ui_test::English();
   CDialogImp<TabRecorder> dialog;
@@ -286,6 +334,33 @@ TEST_F(QtDialogs, AuthorizationTabsReportThePageChosen) {
   });
   EXPECT_EQ(dialog.DoModal(201, nullptr), 2);
   EXPECT_EQ(dialog.pages, (std::vector<int>{1, 0}));
+}
+
+namespace {
+
+// The token list with a name longer than the field.
+class LongTokenName : public CDialog {
+ public:
+  intptr_t OnInitDialog() override {
+    Window()->AddItem(492, "SoftHSM v2\\UX Token (b189e1a4c3d2f0a1)", 2);
+    Window()->SetCurrentItem(492, 0);
+    return 1;
+  }
+};
+
+}  // namespace
+
+TEST_F(QtDialogs, ALongTokenNameIsShownFromItsStart) {
+  auto locale = ui_test::English();
+  CDialogImp<LongTokenName> dialog;
+  WhenShown("dialog-201", [&](QWidget* w) {
+    auto* tokens = Child<QComboBox>(w, 492);
+    ASSERT_TRUE(tokens->isEditable());
+    EXPECT_GT(tokens->fontMetrics().horizontalAdvance(tokens->currentText()), tokens->lineEdit()->width());
+    EXPECT_EQ(tokens->lineEdit()->cursorPosition(), 0);
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  EXPECT_EQ(dialog.DoModal(201, nullptr), 2);
 }
 
 TEST_F(QtDialogs, AuthorizationWithoutTokensMasksThePassphrase) {

@@ -34,7 +34,8 @@ class AuthorizationPreview : public CDialog {
     w->SetCurrentTab(223, token_page_ ? 1 : 0);
     w->AddItem(202, "IVANOV", 0);
     w->SetCurrentItem(202, 0);
-    w->AddItem(492, "Rutoken ECP\\IVANOV (0a1b2c3d)", ENGINE_ID_SAMPLE);
+    // A token name as long as SoftHSM2's, whose serial has 16 digits.
+    w->AddItem(492, "Rutoken ECP\\IVANOV (0a1b2c3d4e5f6a7b)", ENGINE_ID_SAMPLE);
     if (!token_absent_) {
       w->SetCurrentItem(492, 0);
       w->AddItem(229, "IVANOV [12345678]", 12345678);
@@ -46,9 +47,12 @@ class AuthorizationPreview : public CDialog {
     for (int id : {493, 492, 226, 227, 283, 232, 229, 228}) w->ShowItem(id, token_page_);
     // The token's state, as the dialog shows it before the PIN is typed.
     if (notice_ != 0) {
-      w->SetItemText(CSignDlg::kTokenNotice, LoadResString(notice_));
+      w->SetItemText(CSignDlg::kTokenNotice, FormatResString(notice_, "3"));
       w->ShowItem(CSignDlg::kTokenNotice, true);
     }
+    // A locked PIN: only Cancel and the file page are left.
+    if (notice_ == CSignDlg::kPinLockedString)
+      for (int id : {226, 227, 228, 232, 229, 1}) w->EnableItem(id, false);
     if (pin_pad_)
       for (int id : {226, 227, 283}) w->ShowItem(id, false);
     if (!reask_)
@@ -68,6 +72,16 @@ class AuthorizationPreview : public CDialog {
   bool pin_pad_;
   bool reask_;
   bool token_absent_;
+};
+
+// The keyboard after a key was pressed on the real keyboard.
+class TypedOnKeyboard : public CDlgScreenKeyboard {
+ public:
+  intptr_t OnInitDialog() override {
+    CDlgScreenKeyboard::OnInitDialog();
+    OnTypedKey(u'a');
+    return 1;
+  }
 };
 
 class RussianKeyboard : public CDlgScreenKeyboard {
@@ -145,6 +159,7 @@ void ShowEveryDialog(const std::function<void(const std::string& name)>& snap_ne
     int notice;
     bool pin_pad, reask, absent;
   } token_states[] = {
+      {"201-token-pin-tries-left", 191, false, true, false},  // "PIN tries left: %s"
       {"201-token-pin-count-low", 171, false, true, false},  // "Few PIN tries left"
       {"201-token-pin-final-try", 170, false, true, false},  // "Last PIN try: ..."
       {"201-token-pin-locked", CSignDlg::kPinLockedString, false, true, false},
@@ -208,6 +223,9 @@ void ShowEveryDialog(const std::function<void(const std::string& name)>& snap_ne
   CDlgScreenKeyboardImpl keyboard;
   snap_next("202-keyboard");
   keyboard.DoModal(202, nullptr);
+  CDialogImp<TypedOnKeyboard> typed_on;
+  snap_next("202-keyboard-typed-on");
+  typed_on.DoModal(202, nullptr);
   CDialogImp<RussianKeyboard> russian_keyboard;
   snap_next("202-keyboard-russian-layout");
   russian_keyboard.DoModal(202, nullptr);
@@ -243,6 +261,8 @@ void ShowEveryDialog(const std::function<void(const std::string& name)>& snap_ne
   ShowMessageBoxFromStrings(129, 101, kMbOk | kMbIconError);
   snap_next("message-box-warning");
   ShowMessageBoxFromStrings(102, 101, kMbOk | kMbIconWarning);
+  snap_next("message-box-choose-token-key");
+  ShowMessageBoxFromStrings(192, 101, kMbOk | kMbIconWarning);
 
   // The system's own choosers, as key management and key creation open them.
   char path[260] = "secret.key";

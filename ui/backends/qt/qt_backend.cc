@@ -11,6 +11,7 @@
 #include "ui/backends/qt/qt_dialog_window.h"
 #include "ui/backends/qt/qt_text.h"
 #include "ui/dialog_messages.h"
+#include "ui/backends/qt/qt_translation.h"
 #include "ui/language.h"
 #include "ui/load_string.h"
 
@@ -31,6 +32,7 @@ QtDialogBackend::~QtDialogBackend() {
 intptr_t QtDialogBackend::RunModal(int template_id, DialogWindow* parent, DialogProc proc) {
   DialogLayout layout;
   if (!ResolveDialogTemplate(template_id, ThreadUiLanguage(), &layout)) return kResultFailed;
+  FollowUiLanguage(ThreadUiLanguage());
   auto* owner = dynamic_cast<QtDialogWindow*>(parent);
   QtDialogWindow window(layout, owner, proc);
   return window.Run();
@@ -48,6 +50,7 @@ QStringList QtNameFilters(const std::vector<FileFilter>& filters) {
 }
 
 bool QtDialogBackend::ChooseOpenFile(const OpenFileRequest& request, std::string* path) {
+  FollowUiLanguage(ThreadUiLanguage());
   const QString initial = QFile::decodeName(request.initial_path.c_str());
   QFileDialog dialog(nullptr, FromBytes(request.title));
   dialog.setObjectName(QStringLiteral("file-dialog"));
@@ -70,6 +73,7 @@ bool QtDialogBackend::ChooseOpenFile(const OpenFileRequest& request, std::string
 }
 
 bool QtDialogBackend::ChooseFolder(const std::string& title, std::string* path) {
+  FollowUiLanguage(ThreadUiLanguage());
   const QString folder = QFileDialog::getExistingDirectory(
       nullptr, FromBytes(title), QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
   if (folder.isEmpty()) return false;
@@ -78,6 +82,7 @@ bool QtDialogBackend::ChooseFolder(const std::string& title, std::string* path) 
 }
 
 int QtDialogBackend::ShowMessageBox(const MessageBoxRequest& request) {
+  FollowUiLanguage(ThreadUiLanguage());
   QMessageBox box;
   box.setObjectName(QStringLiteral("message-box"));
   box.setWindowTitle(FromBytes(request.caption));

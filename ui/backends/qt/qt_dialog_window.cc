@@ -1,6 +1,7 @@
 #include "ui/backends/qt/qt_dialog_window.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDateEdit>
@@ -33,6 +34,12 @@ int SortedPosition(int count, const QString& text, TextAt text_at) {
   int at = 0;
   while (at < count && QString::compare(text_at(at), text, Qt::CaseInsensitive) <= 0) ++at;
   return at;
+}
+
+// A long item in an editable combo box is shown from its start (a token's
+// name first, its serial number cut), not scrolled to its end.
+void ShowEditFromItsStart(QComboBox* combo) {
+  if (combo->isEditable() && combo->lineEdit() != nullptr) combo->lineEdit()->setCursorPosition(0);
 }
 
 }  // namespace
@@ -112,7 +119,7 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
       // Static text starts at the top of its rectangle, as on Windows: a label
       // taller than its text must not push the text down over what is below.
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      // A label with room for two lines wraps its words, as on Windows.
+      // A label with room for two lines wraps its text, as a Windows static does.
       label->setWordWrap(control.rect.height >= 16);
       return label;
     }
@@ -124,6 +131,7 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
       button->setDefault(control.kind == ControlKind::DefaultButton && id == kCmdOk);
       button->setCheckable(control.kind == ControlKind::PushLikeCheckBox);
       connect(button, &QPushButton::clicked, this, [this, id] { Command(id, kButtonClicked); });
+      button->installEventFilter(this);  // for the keys typed while it has the focus
       return button;
     }
     case ControlKind::CheckBox: {
@@ -157,6 +165,7 @@ QWidget* QtDialogWindow::MakeWidget(const ControlLayout& control) {
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         connect(combo->lineEdit(), &QLineEdit::textEdited, this, [this, id] { Command(id, kComboEditChange); });
+        connect(combo, QOverload<int>::of(&QComboBox::activated), combo, [combo] { ShowEditFromItsStart(combo); });
       }
       combo->installEventFilter(this);
       WireCombo(id, combo);
@@ -339,11 +348,23 @@ bool QtDialogWindow::event(QEvent* event) {
   return QDialog::event(event);
 }
 
+bool QtDialogWindow::OfferTypedKey(const QKeyEvent* event) {
+  const QString text = event->text();
+  if (text.isEmpty() || !text.at(0).isPrint() || ended_) return false;
+  return Deliver(kMsgTypedKey, text.at(0).unicode(), 0) != 0;
+}
+
 bool QtDialogWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A button takes no text, but Space would press it.
+  if (event->type() == QEvent::KeyPress && qobject_cast<QAbstractButton*>(watched) != nullptr &&
+      OfferTypedKey(static_cast<QKeyEvent*>(event)))
+    return true;
   if (event->type() == QEvent::FocusIn) {
     for (const auto& [id, control] : controls_) {
       if (control.widget != watched) continue;
-      Command(id, control.layout.kind == ControlKind::Edit ? kEditSetFocus : kComboSetFocus);
+      // Edits and combo boxes say when they get the focus; buttons do not.
+      if (control.layout.kind == ControlKind::Edit) Command(id, kEditSetFocus);
+      else if (IsCombo(control.layout.kind)) Command(id, kComboSetFocus);
       break;
     }
   }
@@ -354,13 +375,14 @@ void QtDialogWindow::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      Command(kCmdOk, kButtonClicked);
+      // As on Windows, Enter does not reach a disabled OK button.
+      if (const QWidget* ok = Item(kCmdOk); ok == nullptr || ok->isEnabled()) Command(kCmdOk, kButtonClicked);
       return;
     case Qt::Key_Escape:
       Command(kCmdCancel, kButtonClicked);
       return;
     default:
-      QDialog::keyPressEvent(event);
+      if (!OfferTypedKey(event)) QDialog::keyPressEvent(event);
   }
 }
 
@@ -426,6 +448,18 @@ bool QtDialogWindow::IsItemVisible(int id) const {
 
 void QtDialogWindow::EnableItem(int id, bool enable) {
   if (QWidget* w = Item(id)) w->setEnabled(enable);
+}
+
+void QtDialogWindow::EmphasizeItem(int id) {
+  QWidget* w = Item(id);
+  if (w == nullptr) return;
+  QFont font = w->font();
+  font.setBold(true);
+  w->setFont(font);
+  QPalette palette = w->palette();
+  palette.setColor(QPalette::WindowText, QColor(0xb0, 0x00, 0x00));
+  w->setPalette(palette);
+  QApplication::beep();
 }
 
 PixelRect QtDialogWindow::ItemRect(int id) const {
@@ -558,6 +592,7 @@ void QtDialogWindow::SetCurrentItem(int id, int index) {
   const QSignalBlocker quiet(w);
   if (auto* combo = qobject_cast<QComboBox*>(w)) {
     combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+    ShowEditFromItsStart(combo);
   } else if (auto* list = qobject_cast<QListWidget*>(w)) {
     list->setCurrentRow(index >= 0 && index < list->count() ? index : -1);
   }

@@ -38,6 +38,7 @@ class QtDialogWindow : public QDialog, public DialogWindow {
   void ShowItem(int id, bool show) override;
   bool IsItemVisible(int id) const override;
   void EnableItem(int id, bool enable) override;
+  void EmphasizeItem(int id) override;
   PixelRect ItemRect(int id) const override;
   PixelRect ItemScreenRect(int id) const override;
   void MoveItem(int id, const PixelRect& rect) override;
@@ -84,6 +85,9 @@ class QtDialogWindow : public QDialog, public DialogWindow {
   void ApplyVisibility(const Control& control);
   void Command(int id, int code);
   intptr_t Deliver(unsigned message, uintptr_t wparam, intptr_t lparam);
+  // A key press that no control takes as text goes to the dialog first; true
+  // when the dialog answered it.
+  bool OfferTypedKey(const QKeyEvent* event);
 
   int template_id_;
   DialogProc proc_;

@@ -222,8 +222,20 @@ void ScriptedDialog::SelectTab(int id, int index) {
   Pump();
 }
 
+bool ScriptedDialog::TypeOnKeyboard(const std::u16string& characters) {
+  if (!Acting("typing on the keyboard")) return false;
+  bool noted = true;
+  for (const char16_t c : characters) {
+    noted = Send(kMsgTypedKey, c, 0) != 0 && noted;
+    Pump();
+  }
+  return noted;
+}
+
 void ScriptedDialog::PressEnter() {
-  if (Acting("Enter")) Command(kCmdOk, kButtonClicked);
+  // Enter does not reach a disabled OK button.
+  const Control* ok = Find(kCmdOk);
+  if (Acting("Enter") && (ok == nullptr || ok->enabled)) Command(kCmdOk, kButtonClicked);
 }
 
 void ScriptedDialog::PressEscape() {
@@ -247,6 +259,11 @@ void ScriptedDialog::SystemCommand() {
 int ScriptedDialog::TextCodePage(int id) const {
   const Control* c = Find(id);
   return c ? c->code_page : kUtf8Text;
+}
+
+bool ScriptedDialog::IsEmphasized(int id) const {
+  const Control* c = Find(id);
+  return c && c->emphasized;
 }
 
 bool ScriptedDialog::IsEnabled(int id) const {
@@ -313,6 +330,10 @@ bool ScriptedDialog::IsItemVisible(int id) const {
 
 void ScriptedDialog::EnableItem(int id, bool enable) {
   if (Control* c = Find(id)) c->enabled = enable;
+}
+
+void ScriptedDialog::EmphasizeItem(int id) {
+  if (Control* c = Find(id)) c->emphasized = true;
 }
 
 PixelRect ScriptedDialog::ItemRect(int id) const {

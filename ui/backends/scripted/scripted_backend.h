@@ -38,6 +38,9 @@ class ScriptedDialog : public DialogWindow {
   void PressEscape();
   void CloseWindow();                    // the caption's close button
   void SystemCommand();                  // e.g. the user starts to drag the caption
+  // Characters typed on the real keyboard where no control takes them as text;
+  // true when the dialog took note of every one.
+  bool TypeOnKeyboard(const std::u16string& characters);
 
   // What the user sees.
   const DialogLayout& Layout() const { return layout_; }
@@ -46,6 +49,7 @@ class ScriptedDialog : public DialogWindow {
   int TextCodePage(int id) const;
   bool IsVisible(int id) const { return IsItemVisible(id); }
   bool IsEnabled(int id) const;
+  bool IsEmphasized(int id) const;
   std::vector<std::string> Items(int id) const;
   bool IsDroppedDown(int id) const;
   bool IsTopMost() const { return top_most_; }
@@ -71,6 +75,7 @@ class ScriptedDialog : public DialogWindow {
   void ShowItem(int id, bool show) override;
   bool IsItemVisible(int id) const override;
   void EnableItem(int id, bool enable) override;
+  void EmphasizeItem(int id) override;
   PixelRect ItemRect(int id) const override;
   PixelRect ItemScreenRect(int id) const override;
   void MoveItem(int id, const PixelRect& rect) override;
@@ -106,6 +111,7 @@ class ScriptedDialog : public DialogWindow {
     int code_page = kUtf8Text;
     bool visible = true;
     bool enabled = true;
+    bool emphasized = false;
     bool checked = false;
     bool dropped = false;
     PixelRect rect;

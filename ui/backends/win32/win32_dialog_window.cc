@@ -90,6 +90,36 @@ std::wstring ShortenAtStart(HWND item, const std::wstring& text) {
   return shown;
 }
 
+// Keys typed in the dialogs' modal loops, seen before the dialog manager: a
+// character that no control takes as text is offered to the dialog first,
+// and Space on a button counts as typed too (it would press the button).
+// One hook a thread, however many dialogs are nested.
+thread_local HHOOK t_key_hook = nullptr;
+thread_local int t_key_hook_users = 0;
+
+LRESULT CALLBACK KeyHook(int code, WPARAM wparam, LPARAM lparam) {
+  const auto* msg = reinterpret_cast<const MSG*>(lparam);
+  if (code == MSGF_DIALOGBOX && msg != nullptr) {
+    const HWND root = GetAncestor(msg->hwnd, GA_ROOT);
+    auto* window = root != nullptr && GetWindowLongPtrW(root, DWLP_DLGPROC) ==
+                                          reinterpret_cast<LONG_PTR>(&Win32DialogWindow::DialogProcedure)
+                       ? reinterpret_cast<Win32DialogWindow*>(GetWindowLongPtrW(root, DWLP_USER))
+                       : nullptr;
+    wchar_t typed = 0;
+    if (window != nullptr && (msg->message == WM_CHAR || msg->message == WM_KEYDOWN)) {
+      const LRESULT wants = SendMessageW(msg->hwnd, WM_GETDLGCODE, 0, 0);
+      const bool takes_text = (wants & DLGC_WANTCHARS) != 0;
+      const bool on_button = (wants & (DLGC_BUTTON | DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+      if (msg->message == WM_CHAR && msg->wParam >= 0x20 && msg->wParam != 0x7f && !takes_text)
+        typed = static_cast<wchar_t>(msg->wParam);
+      else if (msg->message == WM_KEYDOWN && msg->wParam == VK_SPACE && on_button)
+        typed = L' ';
+    }
+    if (window != nullptr && typed != 0 && window->OfferTypedKey(typed)) return TRUE;
+  }
+  return CallNextHookEx(t_key_hook, code, wparam, lparam);
+}
+
 }  // namespace
 
 Win32DialogWindow::Win32DialogWindow(DialogLayout layout, DialogProc proc)
@@ -105,9 +135,14 @@ Win32DialogWindow::~Win32DialogWindow() { ForgetSystemCommandTarget(this); }
 
 intptr_t Win32DialogWindow::Run(HWND owner) {
   const std::vector<uint32_t> bytes = BuildDialogTemplate(layout_);
+  if (t_key_hook_users++ == 0) t_key_hook = SetWindowsHookExW(WH_MSGFILTER, &KeyHook, nullptr, GetCurrentThreadId());
   const INT_PTR result =
       DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
                               &DialogProcedure, reinterpret_cast<LPARAM>(this));
+  if (--t_key_hook_users == 0 && t_key_hook != nullptr) {
+    UnhookWindowsHookEx(t_key_hook);
+    t_key_hook = nullptr;
+  }
   ForgetSystemCommandTarget(this);
   hwnd_ = nullptr;
   return result;
@@ -141,6 +176,8 @@ INT_PTR Win32DialogWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
       Deliver(kMsgDestroy, 0, 0);
       ForgetSystemCommandTarget(this);
       SetWindowLongPtrW(hwnd_, DWLP_USER, 0);
+      if (emphasis_font_ != nullptr) DeleteObject(emphasis_font_);
+      emphasis_font_ = nullptr;
       return TRUE;
     case WM_COMMAND:
       if (ended_) return TRUE;
@@ -272,6 +309,25 @@ void Win32DialogWindow::EnableItem(int id, bool enable) {
   if (HWND item = Item(id)) EnableWindow(item, enable);
 }
 
+bool Win32DialogWindow::OfferTypedKey(wchar_t character) {
+  return !ended_ && Deliver(kMsgTypedKey, static_cast<uintptr_t>(character), 0) != 0;
+}
+
+void Win32DialogWindow::EmphasizeItem(int id) {
+  HWND item = Item(id);
+  if (item == nullptr) return;
+  // The dialog's font in bold, made once per window and freed with it.
+  if (emphasis_font_ == nullptr) {
+    LOGFONTW face{};
+    if (GetObjectW(reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)), sizeof face, &face) != 0) {
+      face.lfWeight = FW_BOLD;
+      emphasis_font_ = CreateFontIndirectW(&face);
+    }
+  }
+  if (emphasis_font_ != nullptr) SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(emphasis_font_), TRUE);
+  MessageBeep(MB_ICONWARNING);
+}
+
 PixelRect Win32DialogWindow::ItemRect(int id) const {
   HWND item = Item(id);
   if (item == nullptr) return {};
@@ -374,7 +430,12 @@ int Win32DialogWindow::FindItemPrefix(int id, const std::string& prefix) const {
 }
 
 void Win32DialogWindow::SetCurrentItem(int id, int index) {
-  if (HWND item = Item(id)) SendMessageW(item, IsListBox(id) ? LB_SETCURSEL : CB_SETCURSEL, index, 0);
+  HWND item = Item(id);
+  if (item == nullptr) return;
+  SendMessageW(item, IsListBox(id) ? LB_SETCURSEL : CB_SETCURSEL, index, 0);
+  // A long item in a combo box's edit field is shown from its start (a
+  // token's name first, its serial number cut), not scrolled to its end.
+  if (KindOf(id) == ControlKind::ComboBox) SendMessageW(item, CB_SETEDITSEL, 0, MAKELPARAM(0, 0));
 }
 
 int Win32DialogWindow::CurrentItem(int id) const {

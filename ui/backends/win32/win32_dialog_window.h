@@ -25,6 +25,10 @@ class Win32DialogWindow : public DialogWindow {
   // EndDialog, or -1 when the window cannot be made.
   intptr_t Run(HWND owner);
   HWND Handle() const { return hwnd_; }
+  // A character typed where no control takes text, offered to the dialog;
+  // true when the dialog answered it.
+  bool OfferTypedKey(wchar_t character);
+  static INT_PTR CALLBACK DialogProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
   // DialogWindow.
   void SetCaption(const std::string& text) override;
@@ -43,6 +47,7 @@ class Win32DialogWindow : public DialogWindow {
   void ShowItem(int id, bool show) override;
   bool IsItemVisible(int id) const override;
   void EnableItem(int id, bool enable) override;
+  void EmphasizeItem(int id) override;
   PixelRect ItemRect(int id) const override;
   PixelRect ItemScreenRect(int id) const override;
   void MoveItem(int id, const PixelRect& rect) override;
@@ -74,7 +79,6 @@ class Win32DialogWindow : public DialogWindow {
     intptr_t lparam;
   };
 
-  static INT_PTR CALLBACK DialogProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   INT_PTR OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
   intptr_t Deliver(unsigned message, uintptr_t wparam, intptr_t lparam);
 
@@ -91,6 +95,7 @@ class Win32DialogWindow : public DialogWindow {
   bool ended_ = false;
   bool initializing_ = false;
   bool focus_chosen_ = false;
+  HFONT emphasis_font_ = nullptr;
   std::deque<PostedMessage> posted_;
 };
 
