@@ -20,21 +20,6 @@ msi=$1 make_msi=$2 inputs=$3 extension_id=$4 script=$5 parent=$6
 . "$(dirname "$0")/wine_test_prefix.sh"
 wine_test_prefix "$parent" msi-test
 
-budget=600
-win() {
-  local seconds=$1
-  shift
-  if ((SECONDS > budget)); then
-    echo "FAIL: over ${budget} s, giving up before: $*"
-    exit 1
-  fi
-  timeout -k 10 "$seconds" wine "$@"
-}
-
-clsid='{53943CD7-F8C5-4887-ADE2-946E5B7A8F97}'
-libid='{B2570F73-9295-429D-B10A-8AF640E81946}'
-iid='{4CAA87BD-1295-462A-98C6-54F368E0ACF7}'
-appid='{D58EB931-759A-4B2F-89E9-72E8210BAB16}'
 com_keys=("AppID\\$appid" 'AppID\velixcom.DLL' velixcom2.Signer2.2 velixcom2.Signer2.1 velixcom2.Signer2
   "CLSID\\$clsid" "TypeLib\\$libid" "Interface\\$iid")
 host_keys=('Software\Google\Chrome\NativeMessagingHosts\org.velix.host'

@@ -62,3 +62,23 @@ fail() {
   echo "FAIL: $*"
   failures=$((failures + 1))
 }
+
+# Runs a Windows program with a deadline. The whole run has one too (budget,
+# 600 s unless the test sets another), well inside ctest's, so that the way
+# out (cleanup) always runs.
+budget=${budget:-600}
+win() {
+  local seconds=$1
+  shift
+  if ((SECONDS > budget)); then
+    echo "FAIL: over ${budget} s, giving up before: $*"
+    exit 1
+  fi
+  timeout -k 10 "$seconds" wine "$@"
+}
+
+# velixcom's identity: the class, its type library, its interface and AppID.
+clsid='{53943CD7-F8C5-4887-ADE2-946E5B7A8F97}'
+libid='{B2570F73-9295-429D-B10A-8AF640E81946}'
+iid='{4CAA87BD-1295-462A-98C6-54F368E0ACF7}'
+appid='{D58EB931-759A-4B2F-89E9-72E8210BAB16}'
