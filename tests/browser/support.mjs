@@ -3,8 +3,9 @@
 // commands with deadlines. Every wait is bounded; everything started here
 // is stopped by stopAll().
 import { execFile, spawn } from 'node:child_process';
-import { createReadStream, statSync } from 'node:fs';
+import { createReadStream, readFileSync, statSync } from 'node:fs';
 import http from 'node:http';
+import https from 'node:https';
 import path from 'node:path';
 
 const stoppers = [];
@@ -126,9 +127,9 @@ const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/cs
 // Every answer may be read from any origin (a sandboxed page loads its
 // modules from an opaque origin); "?csp-sandbox" serves a page sandboxed by
 // its Content-Security-Policy.
-export function serve(routes, host) {
+export function serve(routes, host, tls = undefined) {
   const prefixes = Object.keys(routes).sort((a, b) => b.length - a.length);
-  const server = http.createServer((request, response) => {
+  const handle = (request, response) => {
     const url = new URL(request.url, 'http://x');
     const prefix = prefixes.find((p) => url.pathname.startsWith(p));
     let file;
@@ -151,12 +152,24 @@ export function serve(routes, host) {
     if (url.searchParams.has('csp-sandbox')) headers['content-security-policy'] = 'sandbox allow-scripts';
     response.writeHead(200, headers);
     createReadStream(file).pipe(response);
-  });
+  };
+  // With tls ({ key, cert }: see testCertificate) the pages are served over https.
+  const server = tls ? https.createServer(tls, handle) : http.createServer(handle);
   stoppers.push(() => new Promise((resolve) => server.close(resolve)));
   return new Promise((resolve, reject) => {
     server.once('error', reject);
-    server.listen(0, host, () => resolve(`http://${host}:${server.address().port}`));
+    server.listen(0, host, () => resolve(`${tls ? 'https' : 'http'}://${host}:${server.address().port}`));
   });
+}
+
+// A self-signed certificate for `host` (an IP address), made with OpenSSL in
+// `dir`, for serve(); the browser is told to accept it.
+export async function testCertificate(dir, host) {
+  const key = path.join(dir, 'key.pem');
+  const cert = path.join(dir, 'cert.pem');
+  await run('openssl', ['req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '1', '-keyout', key, '-out', cert,
+    '-subj', `/CN=${host}`, '-addext', `subjectAltName=IP:${host}`]);
+  return { key: readFileSync(key), cert: readFileSync(cert) };
 }
 
 export function onStop(stop) {

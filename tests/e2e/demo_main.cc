@@ -35,6 +35,7 @@
 #include "signed_document_check.h"
 #include "settings/config.h"
 #include "settings/digest_prefix.h"
+#include "strict_verifier_check.h"
 
 namespace {
 
@@ -107,6 +108,10 @@ int write_request(const std::string& message) {
 
 // Checks the signature and the AUTH line of a document with OpenSSL alone.
 int check_document(const std::string& document, const std::string& pem_path) {
+  // The key set's own cards lie beside its public key.
+  const size_t slash = pem_path.find_last_of('/');
+  use_strict_verifier_cards((slash == std::string::npos ? std::string(".") : pem_path.substr(0, slash)) +
+                            "/pubkeys.key");
   FILE* file = std::fopen(pem_path.c_str(), "r");
   RSA* key = file != nullptr ? PEM_read_RSA_PUBKEY(file, nullptr, nullptr, nullptr) : nullptr;
   if (file != nullptr) std::fclose(file);

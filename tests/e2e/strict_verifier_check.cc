@@ -8,9 +8,14 @@
 
 namespace {
 
+std::string& cards_path() {
+  static std::string path = VELIX_FIXTURE_CARDS;
+  return path;
+}
+
 const velix_cards* fixture_cards() {
   static velix_cards* cards = [] {
-    std::ifstream in(VELIX_FIXTURE_CARDS, std::ios::binary);
+    std::ifstream in(cards_path(), std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     velix_cards* loaded = nullptr;
@@ -21,6 +26,8 @@ const velix_cards* fixture_cards() {
 }
 
 }  // namespace
+
+void use_strict_verifier_cards(const std::string& path) { cards_path() = path; }
 
 bool strict_verifier_accepts(const std::string& document, std::string* problem) {
   velix_signer_info info{};

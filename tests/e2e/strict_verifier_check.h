@@ -6,5 +6,9 @@
 #include <string>
 
 // True when libvelixverify, strict, takes the document: fully with the
-// fixture key's card, or up to the card look-up for any other key.
+// card collection's card, or up to the card look-up for any other key.
 bool strict_verifier_accepts(const std::string& document, std::string* problem);
+
+// The card collection the check uses: the fixture key's unless a program
+// that made its own key set (velix-demo) names that set's collection first.
+void use_strict_verifier_cards(const std::string& path);
