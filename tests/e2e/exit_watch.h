@@ -12,6 +12,15 @@
 #include "child_process.h"
 #include "core/core.h"
 
+// A process of the sanitizer build maps terabytes of shadow memory, which a
+// scan at its exit does not get through: what stays behind is checked in the
+// plain build.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELIX_NO_EXIT_SCAN "AddressSanitizer's shadow memory cannot be scanned at exit"
+#endif
+#endif
+
 class ExitWatch {
  public:
   // Attaches to the running process; attached() tells whether the tool is
